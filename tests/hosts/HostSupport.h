@@ -1,0 +1,85 @@
+#pragma once
+#include <gtest/gtest.h>
+#include <juce_audio_processors/juce_audio_processors.h>
+
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+/*  What every validator check shares: loading our built plug-in binaries the way a
+    host does, reaching the product's own state blob inside each format's envelope,
+    and driving audio through an instance. Message thread only unless a function says
+    otherwise. */
+namespace br::host
+{
+enum class Format
+{
+    vst3,
+    lv2
+};
+
+const char* formatName (Format);
+/** Lets the parameterised tests read as "Vst3" and "Lv2" in test names. */
+std::string printFormat (const testing::TestParamInfo<Format>& info);
+/** Both formats, for INSTANTIATE_TEST_SUITE_P. */
+inline auto allFormats() { return testing::Values (Format::vst3, Format::lv2); }
+
+constexpr const char* lv2Uri = "https://tarnwick.audio/plugins/quorvane";
+
+/** The built shared object of a format (for nm and the real-time checks). */
+juce::File binaryOf (Format);
+
+/** Scans the built binary (once per process) and describes it as a host sees it. */
+juce::PluginDescription describe (Format);
+
+/** A fresh instance of the built binary; never null (a failure throws, so the test fails
+    with the host's error text). */
+std::unique_ptr<juce::AudioPluginInstance> load (Format, double sampleRate = 48000.0, int blockSize = 512);
+
+/** The product's parameters in host order, without the wrappers' own (VST3 bypass and
+    program). Found by name, so a wrapper reordering them would show as a failure
+    elsewhere, not here. */
+std::vector<juce::AudioProcessorParameter*> productParameters (juce::AudioPluginInstance&);
+juce::AudioProcessorParameter* parameterNamed (juce::AudioPluginInstance&, const juce::String& name);
+
+/** Sets a parameter from the text a user would type (value in the parameter's own units,
+    or a choice name), as a host's generic editor does. */
+void setFromText (juce::AudioProcessorParameter&, const juce::String& text);
+
+//==============================================================================
+/** The product's own state blob (the "VC2!" envelope around "BrellumState"), taken out
+    of the format's host state; empty when it cannot be found. */
+juce::MemoryBlock productState (Format, juce::AudioPluginInstance&);
+/** Hands a product state blob to the instance wrapped as that format's host would. */
+void setProductState (Format, juce::AudioPluginInstance&, const juce::MemoryBlock& blob);
+/** The XML inside a product blob, or null. */
+std::unique_ptr<juce::XmlElement> productXml (const juce::MemoryBlock& blob);
+juce::MemoryBlock productBlobFromXml (const juce::XmlElement&);
+
+juce::MemoryBlock hostState (juce::AudioPluginInstance&);
+
+//==============================================================================
+/** Normalised values of every product parameter, read through the host's view. */
+std::vector<float> normalisedValues (juce::AudioPluginInstance&);
+
+/** Processes `input` (channels x samples) through the instance in blocks whose sizes
+    come from `nextBlockSize`, calling `beforeBlock` with the block's start sample. */
+void processInBlocks (juce::AudioPluginInstance&,
+                      juce::AudioBuffer<float>& audio,
+                      const std::function<int()>& nextBlockSize,
+                      const std::function<void (int startSample)>& beforeBlock = {});
+
+juce::AudioBuffer<float> whiteNoise (int channels, int samples, std::mt19937& random, float level = 0.5f);
+juce::AudioBuffer<float> sine (int channels, int samples, double frequencyHz, double sampleRate, float level = 0.5f);
+
+/** Runs the message loop for a while, so that asynchronous host and plug-in work lands. */
+void pumpMessages (int milliseconds);
+
+/** Directory for files a test writes; removed by the test main at exit. */
+juce::File scratchDirectory();
+
+/** Drops the plug-in formats (and with them every cached module) before JUCE shuts down. */
+void releaseFormats();
+} // namespace br::host
