@@ -248,6 +248,62 @@ juce::AudioBuffer<float> sine (int channels, int samples, double frequencyHz, do
     return buffer;
 }
 
+AudioThread::AudioThread (juce::AudioPluginInstance& i, int size)
+    : instance (i), blockSize (size)
+{
+    thread = std::thread ([this]
+    {
+        const auto channels = juce::jmax (instance.getTotalNumInputChannels(), instance.getTotalNumOutputChannels());
+        juce::AudioBuffer<float> audio (channels, blockSize);
+        juce::MidiBuffer midi;
+        double phase = 0.0;
+        while (running.load())
+        {
+            for (int i = 0; i < blockSize; ++i)
+            {
+                const auto x = 0.3f * (float) std::sin (phase);
+                phase = std::fmod (phase + juce::MathConstants<double>::twoPi * 220.0 / 48000.0, juce::MathConstants<double>::twoPi);
+                for (int c = 0; c < channels; ++c)
+                    audio.setSample (c, i, x);
+            }
+            instance.processBlock (audio, midi);
+            for (int c = 0; c < channels; ++c)
+                for (int i = 0; i < blockSize; ++i)
+                    if (! std::isfinite (audio.getSample (c, i)))
+                        unclean.store (true);
+            blocks.fetch_add (1);
+            // About four times real time: busy enough to meet the message thread's work,
+            // idle enough to leave the other core to it.
+            std::this_thread::sleep_for (std::chrono::microseconds (blockSize * 1000000 / 48000 / 4));
+        }
+    });
+}
+
+AudioThread::~AudioThread()
+{
+    running.store (false);
+    thread.join();
+}
+
+void AudioThread::waitForBlocks (int count) const
+{
+    const auto target = blocks.load() + count;
+    while (blocks.load() < target)
+        pumpMessages (2);
+}
+
+std::unique_ptr<juce::AudioProcessorEditor> openEditor (juce::AudioPluginInstance& instance)
+{
+    std::unique_ptr<juce::AudioProcessorEditor> editor (instance.createEditorIfNeeded());
+    if (editor != nullptr)
+    {
+        editor->setTopLeftPosition (20, 20);
+        editor->addToDesktop (0);
+        editor->setVisible (true);
+    }
+    return editor;
+}
+
 void pumpMessages (int milliseconds)
 {
     juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds);

@@ -2,10 +2,14 @@
 #include <gtest/gtest.h>
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 /*  What every validator check shares: loading our built plug-in binaries the way a
@@ -21,6 +25,7 @@ enum class Format
 };
 
 const char* formatName (Format);
+inline void PrintTo (Format f, std::ostream* os) { *os << formatName (f); }
 /** Lets the parameterised tests read as "Vst3" and "Lv2" in test names. */
 std::string printFormat (const testing::TestParamInfo<Format>& info);
 /** Both formats, for INSTANTIATE_TEST_SUITE_P. */
@@ -73,6 +78,31 @@ void processInBlocks (juce::AudioPluginInstance&,
 
 juce::AudioBuffer<float> whiteNoise (int channels, int samples, std::mt19937& random, float level = 0.5f);
 juce::AudioBuffer<float> sine (int channels, int samples, double frequencyHz, double sampleRate, float level = 0.5f);
+
+/** Drives an instance's audio callback from its own thread, as an audio device does,
+    with a continuous sine in, until destroyed. Every output block is checked for
+    numbers that are not finite. */
+class AudioThread
+{
+public:
+    explicit AudioThread (juce::AudioPluginInstance&, int blockSize = 256);
+    ~AudioThread();
+
+    int blocksProcessed() const noexcept { return blocks.load(); }
+    bool sawUncleanOutput() const noexcept { return unclean.load(); }
+    /** Blocks until the callback has run at least `count` more times. */
+    void waitForBlocks (int count) const;
+
+private:
+    juce::AudioPluginInstance& instance;
+    const int blockSize;
+    std::atomic<bool> running { true }, unclean { false };
+    std::atomic<int> blocks { 0 };
+    std::thread thread;
+};
+
+/** Opens the instance's editor in its own window on the desktop, as a host does. */
+std::unique_ptr<juce::AudioProcessorEditor> openEditor (juce::AudioPluginInstance&);
 
 /** Runs the message loop for a while, so that asynchronous host and plug-in work lands. */
 void pumpMessages (int milliseconds);

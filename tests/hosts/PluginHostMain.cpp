@@ -10,6 +10,7 @@
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <X11/Xlib.h>
 
 namespace
 {
@@ -88,6 +89,12 @@ private:
 };
 } // namespace
 
+/** What a host application's X error handler does (JUCE installs the same kind for its
+    own apps, but not for a program that is not a JUCEApplication): note and go on. Xlib's
+    default handler would end the process on a harmless error such as asking for the
+    window-manager state of a window on a display that has no window manager. */
+int ignoreXError (Display*, XErrorEvent*) { return 0; }
+
 // Hosting needs the message manager, as in any JUCE host; the tests run on its thread.
 int main (int argc, char** argv)
 {
@@ -96,6 +103,9 @@ int main (int argc, char** argv)
         return RUN_ALL_TESTS();
 
     PrivateSession session;
+    // A host shares Xlib with the plug-ins' own message threads.
+    XInitThreads();
+    XSetErrorHandler (ignoreXError);
     int result = 0;
     {
         juce::ScopedJuceInitialiser_GUI gui;
