@@ -24,7 +24,7 @@ void __libc_free (void*);
 namespace
 {
 constexpr int maxFrames = 40;
-constexpr int maxRecords = 2048;
+constexpr int maxRecords = 16384;
 
 struct Record
 {
@@ -237,8 +237,10 @@ std::vector<TrappedCall> trappedCalls (const juce::File& pluginBinary)
     {
         const auto& r = records[i];
         TrappedCall call { r.kind, {}, {} };
-        // Frame 0 is note(), frame 1 the replacement function itself.
-        for (int f = 2; f < r.depth; ++f)
+        // The leading frames are this file's replacement functions; the stack of
+        // interest starts at their caller.
+        bool leading = true;
+        for (int f = 0; f < r.depth; ++f)
         {
             Dl_info info {};
             std::string object = "?", name;
@@ -255,6 +257,8 @@ std::vector<TrappedCall> trappedCalls (const juce::File& pluginBinary)
                 }
                 else if (path == selfPath)
                 {
+                    if (leading)
+                        continue;
                     object = "validator";
                     name = selfSymbols.nameAt (offset);
                 }
@@ -264,6 +268,7 @@ std::vector<TrappedCall> trappedCalls (const juce::File& pluginBinary)
                     name = demangle (info.dli_sname);
                 }
             }
+            leading = false;
             call.stack += "    " + object + ": " + name + "\n";
         }
         calls.push_back (std::move (call));
