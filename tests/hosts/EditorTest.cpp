@@ -58,6 +58,7 @@ TEST_P (Editor, OpensAndClosesTwentyTimesAtEachInterfaceSizeWhileAudioRuns)
             {
                 EXPECT_EQ (editor->getLocalBounds(), firstBounds);
             }
+            closeEditor (editor);
         }
         audio.waitForBlocks (2);
         EXPECT_FALSE (audio.sawUncleanOutput());

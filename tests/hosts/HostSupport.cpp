@@ -304,6 +304,17 @@ std::unique_ptr<juce::AudioProcessorEditor> openEditor (juce::AudioPluginInstanc
     return editor;
 }
 
+void closeEditor (std::unique_ptr<juce::AudioProcessorEditor>& editor)
+{
+    if (editor == nullptr)
+        return;
+    editor->setVisible (false);
+    pumpMessages (30);
+    editor->removeFromDesktop();
+    pumpMessages (10);
+    editor.reset();
+}
+
 void pumpMessages (int milliseconds)
 {
     juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds);

@@ -103,6 +103,12 @@ private:
 
 /** Opens the instance's editor in its own window on the desktop, as a host does. */
 std::unique_ptr<juce::AudioProcessorEditor> openEditor (juce::AudioPluginInstance&);
+/** Hides the editor and lets the window system settle before deleting it. JUCE's host
+    side embeds an LV2 editor through an XEmbedComponent that answers window events with
+    asynchronous calls not guarded against its own deletion; closing it with such a call
+    still queued crashes the host (a JUCE 7.0.5 fault of the hosting code, not of the
+    plug-in), so the queue is drained first. */
+void closeEditor (std::unique_ptr<juce::AudioProcessorEditor>&);
 
 /** Runs the message loop for a while, so that asynchronous host and plug-in work lands. */
 void pumpMessages (int milliseconds);

@@ -101,7 +101,7 @@ TEST_P (Threads, ParametersMayBeSetFromAnotherThreadWhileAudioRunsAndTheEditorIs
         audio.waitForBlocks (4);
         pumpMessages (50);
         EXPECT_FALSE (audio.sawUncleanOutput());
-        editor.reset();
+        closeEditor (editor);
     }
 
     // The host's view ends where the automation left it, not where a message in flight
@@ -125,6 +125,7 @@ TEST_P (Threads, EditorMayOpenWhileAudioRuns)
             pumpMessages (40);
             EXPECT_GT (editor->getWidth(), 0);
             EXPECT_GT (editor->getHeight(), 0);
+            closeEditor (editor);
         }
         audio.waitForBlocks (2);
         EXPECT_FALSE (audio.sawUncleanOutput());
