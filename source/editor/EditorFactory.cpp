@@ -1,0 +1,6 @@
+#include "processor/BrellumProcessor.h"
+
+juce::AudioProcessorEditor* BrellumProcessor::createEditor()
+{
+    return new juce::GenericAudioProcessorEditor (*this);
+}
