@@ -97,7 +97,7 @@ void ChoiceBox::mouseDown (const juce::MouseEvent& e)
 
 void ChoiceBox::mouseUp (const juce::MouseEvent& e)
 {
-    if (mode != Mode::step || ! isTimerRunning())
+    if (mode != Mode::step || ! isTimerRunning() || numChoices <= 0)
         return;
 
     stopTimer();

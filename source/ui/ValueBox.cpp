@@ -65,7 +65,7 @@ void ValueBox::mouseUp (const juce::MouseEvent& e)
 
 void ValueBox::mouseDoubleClick (const juce::MouseEvent&) { showEditor(); }
 
-juce::String ValueBox::formattedValue() const
+juce::String ValueBox::formattedValue()
 {
     const auto v = getValue();
     return textFromValue ? textFromValue (v) : getTextFromValue (v);

@@ -50,7 +50,7 @@ public:
 private:
     void showEditor();
     void endEntry (int entry, bool commit);
-    juce::String formattedValue() const;
+    juce::String formattedValue();
 
     std::unique_ptr<juce::TextEditor> editor;
     int entryNumber = 0;       // identifies the open field across the asynchronous close
