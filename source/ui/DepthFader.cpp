@@ -9,29 +9,13 @@ DepthFader::~DepthFader() = default;
 
 void DepthFader::mouseDown (const juce::MouseEvent& e)
 {
-    resetPress = e.mods.isAltDown() || e.mods.isCommandDown();
-    if (resetPress)
+    if (e.mods.isAltDown() || e.mods.isCommandDown())
     {
         if (isEnabled())
             setValue (defaultValue, juce::sendNotificationSync);
         return;
     }
     juce::Slider::mouseDown (e);
-}
-
-// The slider keeps the state of its last drag between presses; handing it the moves of
-// a reset click would drag from that stale start.
-void DepthFader::mouseDrag (const juce::MouseEvent& e)
-{
-    if (! resetPress)
-        juce::Slider::mouseDrag (e);
-}
-
-void DepthFader::mouseUp (const juce::MouseEvent& e)
-{
-    if (! resetPress)
-        juce::Slider::mouseUp (e);
-    resetPress = false;
 }
 
 void DepthFader::paint (juce::Graphics& g)

@@ -19,13 +19,9 @@ public:
     double defaultValue = 50.0;
 
     void mouseDown (const juce::MouseEvent&) override;
-    void mouseDrag (const juce::MouseEvent&) override;
-    void mouseUp (const juce::MouseEvent&) override;
     void paint (juce::Graphics&) override;
 
 private:
-    bool resetPress = false; // the current press set the default; it must not drag
-
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (DepthFader)
 };
 } // namespace br::ui

@@ -16,29 +16,13 @@ RotaryKnob::~RotaryKnob() = default;
 
 void RotaryKnob::mouseDown (const juce::MouseEvent& e)
 {
-    resetPress = e.mods.isAltDown() || e.mods.isCommandDown();
-    if (resetPress)
+    if (e.mods.isAltDown() || e.mods.isCommandDown())
     {
         if (isEnabled())
             setValue (defaultValue, juce::sendNotificationSync);
         return;
     }
     juce::Slider::mouseDown (e);
-}
-
-// The slider keeps the state of its last drag between presses; handing it the moves of
-// a reset click would drag from that stale start.
-void RotaryKnob::mouseDrag (const juce::MouseEvent& e)
-{
-    if (! resetPress)
-        juce::Slider::mouseDrag (e);
-}
-
-void RotaryKnob::mouseUp (const juce::MouseEvent& e)
-{
-    if (! resetPress)
-        juce::Slider::mouseUp (e);
-    resetPress = false;
 }
 
 void RotaryKnob::mouseDoubleClick (const juce::MouseEvent&)

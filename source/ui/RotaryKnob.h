@@ -24,14 +24,10 @@ public:
     double defaultValue = 0.0;
 
     void mouseDown (const juce::MouseEvent&) override;
-    void mouseDrag (const juce::MouseEvent&) override;
-    void mouseUp (const juce::MouseEvent&) override;
     void mouseDoubleClick (const juce::MouseEvent&) override;
     void paint (juce::Graphics&) override;
 
 private:
-    bool resetPress = false; // the current press set the default; it must not drag
-
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (RotaryKnob)
 };
 } // namespace br::ui

@@ -37,8 +37,7 @@ void ValueBox::mouseExit (const juce::MouseEvent&) { repaint(); }
 
 void ValueBox::mouseDown (const juce::MouseEvent& e)
 {
-    resetPress = e.mods.isAltDown() || e.mods.isCommandDown();
-    if (resetPress)
+    if (e.mods.isAltDown() || e.mods.isCommandDown())
     {
         // A disabled box stands for a value the user cannot change right now.
         if (isEnabled())
@@ -46,21 +45,6 @@ void ValueBox::mouseDown (const juce::MouseEvent& e)
         return;
     }
     juce::Slider::mouseDown (e);
-}
-
-// The slider keeps the state of its last drag between presses; handing it the moves of
-// a reset click would drag from that stale start.
-void ValueBox::mouseDrag (const juce::MouseEvent& e)
-{
-    if (! resetPress)
-        juce::Slider::mouseDrag (e);
-}
-
-void ValueBox::mouseUp (const juce::MouseEvent& e)
-{
-    if (! resetPress)
-        juce::Slider::mouseUp (e);
-    resetPress = false;
 }
 
 void ValueBox::mouseDoubleClick (const juce::MouseEvent&) { showEditor(); }

@@ -37,8 +37,6 @@ public:
     void mouseEnter (const juce::MouseEvent&) override;
     void mouseExit (const juce::MouseEvent&) override;
     void mouseDown (const juce::MouseEvent&) override;
-    void mouseDrag (const juce::MouseEvent&) override;
-    void mouseUp (const juce::MouseEvent&) override;
     void mouseDoubleClick (const juce::MouseEvent&) override;
     void paint (juce::Graphics&) override;
 
@@ -55,7 +53,6 @@ private:
     std::unique_ptr<juce::TextEditor> editor;
     int entryNumber = 0;       // identifies the open field across the asynchronous close
     bool entryEnding = false;  // Return, Escape or focus loss already ended this field
-    bool resetPress = false;   // the current press set the default; it must not drag
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ValueBox)
 };
