@@ -1,6 +1,8 @@
 #pragma once
 #include "dsp/Parameters.h"
 
+#include <cstddef>
+
 namespace br::dsp
 {
 /** The fifteen parameter values of one block, each in its own units (Hz, %, degrees,
@@ -10,8 +12,8 @@ struct BlockParams
 {
     std::array<float, numParams> values {};
 
-    float operator[] (Param p) const noexcept { return values[static_cast<size_t> (paramIndex (p))]; }
-    float& operator[] (Param p) noexcept { return values[static_cast<size_t> (paramIndex (p))]; }
+    float operator[] (Param p) const noexcept { return values[static_cast<std::size_t> (paramIndex (p))]; }
+    float& operator[] (Param p) noexcept { return values[static_cast<std::size_t> (paramIndex (p))]; }
 };
 
 /** What the host told us about its position for this block; every field is
