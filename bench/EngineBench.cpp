@@ -30,6 +30,7 @@ struct DenormalsOff
     unsigned int saved;
 #endif
 };
+
 constexpr int framesPerRun = 8192; // each iteration processes this many frames in blocks
 
 BlockParams defaultParams()
@@ -119,9 +120,11 @@ void processFrames (benchmark::State& state, Setting setting)
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed (state.iterations() * framesPerRun);
-    state.counters["ns_per_frame"] =
-        benchmark::Counter (static_cast<double> (state.iterations()) * framesPerRun,
-                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    const double frames = static_cast<double> (state.iterations()) * framesPerRun;
+    state.counters["ns_per_frame"] = benchmark::Counter (frames, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    // Seconds of processing per second of audio: the share of one core's real-time budget.
+    state.counters["rt_share"] =
+        benchmark::Counter (frames / sampleRate, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 void blockSizes (benchmark::internal::Benchmark* b)

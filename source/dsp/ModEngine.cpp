@@ -25,17 +25,18 @@ constexpr int chunkSize = 64;
 
 // Below this many samples the passes cost more in set-up than they save, and one
 // fused loop does the same arithmetic in the same order instead.
-constexpr int shortestChunkForPasses = 12;
+constexpr int shortestChunkForPasses = 4;
 
 bool isOn (float switchValue) noexcept { return switchValue > 0.5f; }
 
-/** A choice value truncated towards zero, as the parameter's index. NaN and values
-    beyond the int range land on `fallback` instead of being undefined behaviour. */
+/** A choice value truncated towards zero, as the parameter's index. NaN lands on
+    `fallback`, and huge values are held to +-1e6 first: converting a float beyond
+    the int range is undefined behaviour. */
 int truncatedIndex (float value, int fallback) noexcept
 {
-    if (! (std::abs (value) < 1.0e6f))
+    if (std::isnan (value))
         return fallback;
-    return static_cast<int> (value);
+    return static_cast<int> (std::clamp (value, -1.0e6f, 1.0e6f));
 }
 
 template <int waveform>
@@ -262,8 +263,9 @@ const ModEngine::BlockSetup& ModEngine::setUpBlock (const BlockParams& params, c
     lockPhase (block, timing);
 
     block.waveform = static_cast<int> (waveformFromIndex (truncatedIndex (params[Param::waveform], 4)));
-    const int amQuarters = std::clamp (truncatedIndex (params[Param::amPhase], 0), 0, 3);
-    const int fmQuarters = std::clamp (truncatedIndex (params[Param::fmPhase], 0), 0, 3);
+    // Quarter cycles; whole turns drop out, as the fraction of the offset phase would.
+    const int amQuarters = truncatedIndex (params[Param::amPhase], 0) & 3;
+    const int fmQuarters = truncatedIndex (params[Param::fmPhase], 0) & 3;
     block.amOffset = amQuarters * 0.25;
     block.fmOffset = fmQuarters * 0.25;
     block.amFromCosine = (amQuarters & 1) != 0;
@@ -456,7 +458,7 @@ void ModEngine::renderSampleBySample (const BlockSetup& block, float* left, floa
         if constexpr (waveform == static_cast<int> (Waveform::sine))
         {
             double s, c;
-            sinCosCycles (samplePhase, s, c);
+            sinCosCycles<Choice::branch> (samplePhase, s, c);
             const float sine = static_cast<float> (s), cosine = static_cast<float> (c);
             am = smooth (am, block.amSign * (block.amFromCosine ? cosine : sine), a);
             fm = smooth (fm, block.fmSign * (block.fmFromCosine ? cosine : sine), a);

@@ -3,6 +3,21 @@
 
 namespace br::dsp
 {
+/** Turns a pair (sin x, cos x) by `quarter` quarter turns (taken mod 4), with a
+    branch: for scalar code, where this is cheaper than the arithmetic selection the
+    vectorised form needs. Both give the same bits for every finite input. */
+template <typename T>
+inline void turnByQuarters (int quarter, T s, T c, T& sine, T& cosine) noexcept
+{
+    switch (quarter & 3)
+    {
+        case 0: sine = s; cosine = c; break;
+        case 1: sine = c; cosine = -s; break;
+        case 2: sine = -s; cosine = -c; break;
+        default: sine = -c; cosine = s; break;
+    }
+}
+
 /** Sine and cosine of a turn measured in cycles (1.0 = 2 pi), in double precision,
     accurate to about 2e-16 relative for |cycles| < 2^48.
 
@@ -14,6 +29,7 @@ namespace br::dsp
     2 pi keeps the result exact at the crossings (sin of half a cycle is 0, not
     the 1.2e-16 that sin (2 pi * 0.5) gives). Rounded to float, the results agree
     with float (std::sin (2 pi p)) to within one float ulp. */
+template <Choice how = Choice::lanes>
 inline void sinCosCycles (double cycles, double& sine, double& cosine) noexcept
 {
     // Adding and removing 1.5 * 2^52 rounds to the nearest integer without a
@@ -40,6 +56,12 @@ inline void sinCosCycles (double cycles, double& sine, double& cosine) noexcept
                        + z2 * (2.48015872888517045348e-5 - 2.75573141792967388112e-7 * z))
                       + z4 * (2.08757008419747316778e-9 - 1.13585365213876817300e-11 * z);
     const double c = (1.0 - 0.5 * z) + z2 * pc;
+
+    if constexpr (how == Choice::branch)
+    {
+        turnByQuarters (static_cast<int> (q), s, c, sine, cosine);
+        return;
+    }
 
     // The quadrant q mod 4 as m in -2 .. 2 (both +-2 mean the half turn), found with
     // the same rounding trick so that everything stays in double lanes.
@@ -78,6 +100,12 @@ inline void sinCosRadians (float radians, float& sine, float& cosine) noexcept
     // Cephes' sinf and cosf polynomials on [-pi/4, pi/4].
     const float s = x + x * z * ((-1.9515295891e-4f * z + 8.3321608736e-3f) * z - 1.6666654611e-1f);
     const float c = 1.0f - 0.5f * z + z * z * ((2.443315711809948e-5f * z - 1.388731625493765e-3f) * z + 4.166664568298827e-2f);
+
+    if constexpr (how == Choice::branch)
+    {
+        turnByQuarters (static_cast<int> (q), s, c, sine, cosine);
+        return;
+    }
 
     const float m = q - 4.0f * ((q * 0.25f + roundingMagic) - roundingMagic);
     const float mm = m * m;

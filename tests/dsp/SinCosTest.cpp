@@ -31,6 +31,10 @@ TEST (SinCos, CycleKernelRoundsToTheSameFloatsAsLibmSine)
         const double p = i / 2000000.0;
         double s, c;
         br::dsp::sinCosCycles (p, s, c);
+        double sb, cb;
+        br::dsp::sinCosCycles<br::dsp::Choice::branch> (p, sb, cb);
+        ASSERT_EQ (s, sb) << "both ways of choosing give the same bits";
+        ASSERT_EQ (c, cb);
         const double plainSine = std::sin (2.0 * pi * p), plainCosine = std::cos (2.0 * pi * p);
         ASSERT_NEAR (s, plainSine, 1.0e-15) << p; // libm itself is off by up to one ulp of 2 pi p
         ASSERT_NEAR (c, plainCosine, 1.0e-15) << p;
