@@ -27,7 +27,10 @@ constexpr int chunkSize = 64;
 // fused loop does the same arithmetic in the same order instead.
 constexpr int shortestChunkForPasses = 4;
 
-bool isOn (float switchValue) noexcept { return switchValue > 0.5f; }
+bool isOn (float switchValue) noexcept
+{
+    return switchValue > 0.5f;
+}
 
 /** A choice value truncated towards zero, as the parameter's index. NaN lands on
     `fallback`, and huge values are held to +-1e6 first: converting a float beyond
@@ -39,8 +42,7 @@ int truncatedIndex (float value, int fallback) noexcept
     return static_cast<int> (std::clamp (value, -1.0e6f, 1.0e6f));
 }
 
-template <int waveform>
-double shapeAt (double p) noexcept
+template <int waveform> double shapeAt (double p) noexcept
 {
     if constexpr (waveform == static_cast<int> (Waveform::square))
         return squareShape (p);
@@ -55,7 +57,7 @@ double shapeAt (double p) noexcept
 /** Largest |sample|; four running maxima so the loop vectorises without fast-math. */
 float peakOf (const float* samples, int numSamples) noexcept
 {
-    float m[4] = { 0.0f, 0.0f, 0.0f, 0.0f };
+    float m[4] = {0.0f, 0.0f, 0.0f, 0.0f};
     int i = 0;
     for (; i + 4 <= numSamples; i += 4)
         for (int k = 0; k < 4; ++k)
@@ -112,8 +114,7 @@ inline float rotationAngle (float halfRange, float baseOutput, float centre) noe
 
 /** Turns the wet pair by half the angle, so 180 degrees gives (R, -L). An angle of
     exactly 0 leaves the pair untouched, bit for bit. */
-template <Choice how>
-inline void rotate (float angleDegrees, float& left, float& right) noexcept
+template <Choice how> inline void rotate (float angleDegrees, float& left, float& right) noexcept
 {
     if constexpr (how == Choice::branch)
     {
@@ -136,8 +137,7 @@ inline float mixAndGain (float dry, float wet, float mix, float gain) noexcept
 
 /** Fades between the processed and the untouched sample for bypass. At either end
     the result is exactly one of them, so a settled bypass state changes no bit. */
-template <Choice how>
-inline float engage (float dry, float processed, float engaged) noexcept
+template <Choice how> inline float engage (float dry, float processed, float engaged) noexcept
 {
     return select<how> (engaged == 1.0f, processed, dry + engaged * (processed - dry));
 }
@@ -146,7 +146,7 @@ inline float engage (float dry, float processed, float engaged) noexcept
 struct ModEngine::Chunk
 {
     alignas (64) double phase[chunkSize];
-    alignas (32) float shapeBase[chunkSize]; // unsmoothed shape values; for the sine, sin of the phase
+    alignas (32) float shapeBase[chunkSize];    // unsmoothed shape values; for the sine, sin of the phase
     alignas (32) float shapeQuarter[chunkSize]; // sine only: cos of the phase
     alignas (32) float shapeAm[chunkSize];      // other shapes only
     alignas (32) float shapeFm[chunkSize];
@@ -172,7 +172,7 @@ struct ModEngine::Chunk
 
 void ModEngine::prepare (double newSampleRate)
 {
-    if (! (newSampleRate > 0.0) || ! std::isfinite (newSampleRate))
+    if (!(newSampleRate > 0.0) || !std::isfinite (newSampleRate))
         newSampleRate = 44100.0;
 
     sampleRate = newSampleRate;
@@ -196,19 +196,41 @@ void ModEngine::process (const BlockParams& params, const HostTiming& timing, Au
 
 void ModEngine::process (const BlockParams& params, const HostTiming& timing, AudioView audio, bool bypassed) noexcept
 {
-    if (! prepared || audio.left == nullptr || audio.numSamples <= 0)
+    if (!prepared || audio.left == nullptr || audio.numSamples <= 0)
         return;
 
-    const auto& block = setUpBlock (params, timing, bypassed);
+    // A non-finite tempo would leave the LFO stuck long after the host recovers.
+    const bool tempoGiven = timing.bpmValid && timing.bpm > 0.0 && std::isfinite (timing.bpm);
+
+    // Same settings, same tempo memory: every value of the set-up would come out the
+    // same and every ramp would ignore its unchanged target, so only the phase lock
+    // remains. Tiny host blocks live on this.
+    const bool unchanged = setupValid && !resetPending && bypassed == setupBypassed &&
+                           (!tempoGiven || timing.bpm == lastTempoBpm) && sameBits (params, setupParams);
+    if (unchanged)
+        lockPhase (setup, timing);
+    else
+        setUpBlock (params, timing, tempoGiven, bypassed);
+    const BlockSetup& block = setup;
 
     blockPeakLeft = blockPeakRight = 0.0f;
     switch (block.waveform)
     {
-        case 0: render<0> (block, audio); break;
-        case 1: render<1> (block, audio); break;
-        case 2: render<2> (block, audio); break;
-        case 3: render<3> (block, audio); break;
-        default: render<4> (block, audio); break;
+    case 0:
+        render<0> (block, audio);
+        break;
+    case 1:
+        render<1> (block, audio);
+        break;
+    case 2:
+        render<2> (block, audio);
+        break;
+    case 3:
+        render<3> (block, audio);
+        break;
+    default:
+        render<4> (block, audio);
+        break;
     }
 
     amGain.store (lastAmGain, std::memory_order_relaxed);
@@ -226,21 +248,9 @@ void ModEngine::process (const BlockParams& params, const HostTiming& timing, Au
     peakR.store (rightPeak > heldRight ? rightPeak : heldRight, std::memory_order_relaxed);
 }
 
-const ModEngine::BlockSetup& ModEngine::setUpBlock (const BlockParams& params, const HostTiming& timing,
-                                                    bool bypassed) noexcept
+void ModEngine::setUpBlock (const BlockParams& params, const HostTiming& timing, bool tempoGiven,
+                            bool bypassed) noexcept
 {
-    // A non-finite tempo would leave the LFO stuck long after the host recovers.
-    const bool tempoGiven = timing.bpmValid && timing.bpm > 0.0 && std::isfinite (timing.bpm);
-
-    // Same settings, same tempo memory: every value below would come out the same
-    // and every ramp would ignore its unchanged target, so only the phase lock remains.
-    if (setupValid && ! resetPending && bypassed == setupBypassed && (! tempoGiven || timing.bpm == lastTempoBpm)
-        && sameBits (params, setupParams))
-    {
-        lockPhase (setup, timing);
-        return setup;
-    }
-
     if (tempoGiven)
         lastTempoBpm = timing.bpm;
 
@@ -255,7 +265,7 @@ const ModEngine::BlockSetup& ModEngine::setUpBlock (const BlockParams& params, c
     // Beyond 0.45 x the sample rate the LFO would alias into nonsense; 6000 Hz is
     // already far into audio-rate modulation. NaN lands on 0 together with negatives.
     double frequency = baseRate * block.multiplier;
-    if (! (frequency > 0.0))
+    if (!(frequency > 0.0))
         frequency = 0.0;
     else
         frequency = std::min (frequency, std::min (0.45 * sampleRate, 6000.0));
@@ -325,8 +335,8 @@ const ModEngine::BlockSetup& ModEngine::setUpBlock (const BlockParams& params, c
         params[Param::mix] * 0.01f,
         bypassed ? 0.0f : 1.0f,
     };
-    Ramp* const ramps[] = { &amDepthRamp, &fmDepthRamp, &rotCenterRamp, &rotHalfRangeRamp,
-                            &gainRamp,    &mixRamp,     &engagedRamp };
+    Ramp* const ramps[] = {&amDepthRamp, &fmDepthRamp, &rotCenterRamp, &rotHalfRangeRamp,
+                           &gainRamp,    &mixRamp,     &engagedRamp};
 
     const int rampLength = std::max (1, static_cast<int> (0.02 * sampleRate));
     for (size_t i = 0; i < std::size (ramps); ++i)
@@ -337,23 +347,22 @@ const ModEngine::BlockSetup& ModEngine::setUpBlock (const BlockParams& params, c
             ramps[i]->glideTo (targets[i], rampLength);
     }
     resetPending = false;
-    rampsAtRest = ! anyRampMoving();
+    rampsAtRest = !anyRampMoving();
 
     setup = block;
     setupParams = params;
     setupBypassed = bypassed;
     setupValid = true;
-    return setup;
 }
 
 void ModEngine::lockPhase (const BlockSetup& block, const HostTiming& timing) noexcept
 {
-    if (! (timing.playing && timing.ppqValid && block.autoSync))
+    if (!(timing.playing && timing.ppqValid && block.autoSync))
         return;
 
     // Within the block the phase then runs free.
     const double position = timing.ppqPosition * block.multiplier;
-    if (! std::isfinite (position))
+    if (!std::isfinite (position))
         return; // a broken position would leave the phase NaN for good
 
     phase = position - std::floor (position);
@@ -363,12 +372,11 @@ void ModEngine::lockPhase (const BlockSetup& block, const HostTiming& timing) no
 
 bool ModEngine::anyRampMoving() const noexcept
 {
-    return amDepthRamp.isMoving() || fmDepthRamp.isMoving() || rotCenterRamp.isMoving() || rotHalfRangeRamp.isMoving()
-           || gainRamp.isMoving() || mixRamp.isMoving() || engagedRamp.isMoving();
+    return amDepthRamp.isMoving() || fmDepthRamp.isMoving() || rotCenterRamp.isMoving() ||
+           rotHalfRangeRamp.isMoving() || gainRamp.isMoving() || mixRamp.isMoving() || engagedRamp.isMoving();
 }
 
-template <int waveform>
-void ModEngine::render (const BlockSetup& block, AudioView audio) noexcept
+template <int waveform> void ModEngine::render (const BlockSetup& block, AudioView audio) noexcept
 {
     const bool stereo = audio.right != nullptr;
     for (int start = 0; start < audio.numSamples; start += chunkSize)
@@ -380,7 +388,7 @@ void ModEngine::render (const BlockSetup& block, AudioView audio) noexcept
         // Decided before the ramps advance: one that lands within this chunk still
         // moved on its earlier samples. Neither `blend` nor `turn` changes a bit of the
         // result (see `rotate` and `engage`); they only skip work that would change nothing.
-        const bool moving = ! rampsAtRest && anyRampMoving();
+        const bool moving = !rampsAtRest && anyRampMoving();
         const bool blend = moving || engagedRamp.current != 1.0f;
         const bool turn = stereo && (moving || rotCenterRamp.current != 0.0f || rotHalfRangeRamp.current != 0.0f);
 
@@ -398,8 +406,8 @@ void ModEngine::render (const BlockSetup& block, AudioView audio) noexcept
             renderChunk<waveform> (block, left, right, n, turn, blend);
         }
     }
-    if (! rampsAtRest)
-        rampsAtRest = ! anyRampMoving();
+    if (!rampsAtRest)
+        rampsAtRest = !anyRampMoving();
 }
 
 template <int waveform>
@@ -414,12 +422,15 @@ void ModEngine::renderChunk (const BlockSetup& block, float* left, float* right,
     else
         runSmootherAndTaps<false> (block, chunk, left, right, n);
 
-    if (! stereo)
-        blend ? mixChunk<false, false, true> (chunk, left, right, n) : mixChunk<false, false, false> (chunk, left, right, n);
+    if (!stereo)
+        blend ? mixChunk<false, false, true> (chunk, left, right, n)
+              : mixChunk<false, false, false> (chunk, left, right, n);
     else if (turn)
-        blend ? mixChunk<true, true, true> (chunk, left, right, n) : mixChunk<true, true, false> (chunk, left, right, n);
+        blend ? mixChunk<true, true, true> (chunk, left, right, n)
+              : mixChunk<true, true, false> (chunk, left, right, n);
     else
-        blend ? mixChunk<true, false, true> (chunk, left, right, n) : mixChunk<true, false, false> (chunk, left, right, n);
+        blend ? mixChunk<true, false, true> (chunk, left, right, n)
+              : mixChunk<true, false, false> (chunk, left, right, n);
 
     const int last = n - 1;
     lastAmGain = tremoloGain (chunk.amDepth[last], chunk.am[last]);
@@ -431,8 +442,8 @@ void ModEngine::renderChunk (const BlockSetup& block, float* left, float* right,
 }
 
 template <int waveform, bool stereo, bool rampsMoving>
-void ModEngine::renderSampleBySample (const BlockSetup& block, float* left, float* right, int numSamples,
-                                      bool turn, bool blend) noexcept
+void ModEngine::renderSampleBySample (const BlockSetup& block, float* left, float* right, int numSamples, bool turn,
+                                      bool blend) noexcept
 {
     // The state the loop updates is held in locals: the stores into the audio and the
     // delay lines are floats, and the compiler would otherwise reload every float
@@ -447,6 +458,12 @@ void ModEngine::renderSampleBySample (const BlockSetup& block, float* left, floa
     float am = lfoAm, fm = lfoFm, base = lfoBase;
     float peakLeft = blockPeakLeft, peakRight = blockPeakRight;
     float g = 1.0f, angle = 0.0f;
+
+    // At rest (the usual case) the ramps are constants, taken once; only gliding
+    // ones are advanced, in memory.
+    const float restingAmDepth = amDepthRamp.current, restingFmDepth = fmDepthRamp.current,
+                restingCentre = rotCenterRamp.current, restingHalfRange = rotHalfRangeRamp.current,
+                restingGain = gainRamp.current, restingMix = mixRamp.current, restingEngaged = engagedRamp.current;
 
     for (int i = 0; i < numSamples; ++i)
     {
@@ -471,15 +488,13 @@ void ModEngine::renderSampleBySample (const BlockSetup& block, float* left, floa
             base = smooth (base, static_cast<float> (shapeAt<waveform> (samplePhase)), a);
         }
 
-        // At rest (the usual case) the ramps are constants held in registers; only a
-        // gliding one is advanced, in memory.
-        const float amDepth = rampsMoving ? amDepthRamp.next() : amDepthRamp.current;
-        const float fmDepth = rampsMoving ? fmDepthRamp.next() : fmDepthRamp.current;
-        const float centre = rampsMoving ? rotCenterRamp.next() : rotCenterRamp.current;
-        const float halfRange = rampsMoving ? rotHalfRangeRamp.next() : rotHalfRangeRamp.current;
-        const float gain = rampsMoving ? gainRamp.next() : gainRamp.current;
-        const float mix = rampsMoving ? mixRamp.next() : mixRamp.current;
-        const float engaged = rampsMoving ? engagedRamp.next() : engagedRamp.current;
+        const float amDepth = rampsMoving ? amDepthRamp.next() : restingAmDepth;
+        const float fmDepth = rampsMoving ? fmDepthRamp.next() : restingFmDepth;
+        const float centre = rampsMoving ? rotCenterRamp.next() : restingCentre;
+        const float halfRange = rampsMoving ? rotHalfRangeRamp.next() : restingHalfRange;
+        const float gain = rampsMoving ? gainRamp.next() : restingGain;
+        const float mix = rampsMoving ? mixRamp.next() : restingMix;
+        const float engaged = rampsMoving ? engagedRamp.next() : restingEngaged;
 
         int whole;
         float fraction;
@@ -492,18 +507,19 @@ void ModEngine::renderSampleBySample (const BlockSetup& block, float* left, floa
 
         const float x = left[i];
         lineLeft[newest] = x;
-        float wetLeft = interpolateDelay<Choice::branch> (lineLeft[(at + 1) & mask], lineLeft[at & mask], lineLeft[(at - 1) & mask],
-                                          lineLeft[(at - 2) & mask], fraction, belowOneSample)
-                        * g;
+        float wetLeft =
+            interpolateDelay<Choice::branch> (lineLeft[(at + 1) & mask], lineLeft[at & mask], lineLeft[(at - 1) & mask],
+                                              lineLeft[(at - 2) & mask], fraction, belowOneSample) *
+            g;
         float wetRight = 0.0f, y = 0.0f;
         if constexpr (stereo)
         {
             y = right[i];
             lineRight[newest] = y;
             wetRight = interpolateDelay<Choice::branch> (lineRight[(at + 1) & mask], lineRight[at & mask],
-                                         lineRight[(at - 1) & mask], lineRight[(at - 2) & mask], fraction,
-                                         belowOneSample)
-                       * g;
+                                                         lineRight[(at - 1) & mask], lineRight[(at - 2) & mask],
+                                                         fraction, belowOneSample) *
+                       g;
             if (turn)
                 rotate<Choice::branch> (angle, wetLeft, wetRight);
         }
@@ -587,10 +603,10 @@ void ModEngine::runPhaseAndShapes (const BlockSetup& block, Chunk& chunk, int nu
 
 void ModEngine::runRamps (Chunk& chunk, int numSamples) noexcept
 {
-    Ramp* const ramps[] = { &amDepthRamp, &fmDepthRamp, &rotCenterRamp, &rotHalfRangeRamp,
-                            &gainRamp,    &mixRamp,     &engagedRamp };
-    float* const values[] = { chunk.amDepth, chunk.fmDepth, chunk.rotCenter, chunk.rotHalfRange,
-                              chunk.gain,    chunk.mix,     chunk.engaged };
+    Ramp* const ramps[] = {&amDepthRamp, &fmDepthRamp, &rotCenterRamp, &rotHalfRangeRamp,
+                           &gainRamp,    &mixRamp,     &engagedRamp};
+    float* const values[] = {chunk.amDepth, chunk.fmDepth, chunk.rotCenter, chunk.rotHalfRange,
+                             chunk.gain,    chunk.mix,     chunk.engaged};
 
     for (size_t r = 0; r < std::size (ramps); ++r)
     {
@@ -613,8 +629,8 @@ void ModEngine::runSmootherAndTaps (const BlockSetup& block, Chunk& chunk, const
                                     int numSamples) noexcept
 {
     const bool sine = block.waveform == static_cast<int> (Waveform::sine);
-    const float* const amSource = ! sine ? chunk.shapeAm : (block.amFromCosine ? chunk.shapeQuarter : chunk.shapeBase);
-    const float* const fmSource = ! sine ? chunk.shapeFm : (block.fmFromCosine ? chunk.shapeQuarter : chunk.shapeBase);
+    const float* const amSource = !sine ? chunk.shapeAm : (block.amFromCosine ? chunk.shapeQuarter : chunk.shapeBase);
+    const float* const fmSource = !sine ? chunk.shapeFm : (block.fmFromCosine ? chunk.shapeQuarter : chunk.shapeBase);
     const float amSign = sine ? block.amSign : 1.0f;
     const float fmSign = sine ? block.fmSign : 1.0f;
 
@@ -675,17 +691,20 @@ void ModEngine::mixChunk (const Chunk& chunk, float* left, float* right, int num
         const float g = tremoloGain (chunk.amDepth[i], chunk.am[i]);
 
         const float x = left[i];
-        float wetLeft = interpolateDelay<Choice::lanes> (chunk.tapsLeft[0][i], chunk.tapsLeft[1][i], chunk.tapsLeft[2][i],
-                                          chunk.tapsLeft[3][i], t, belowOneSample)
-                        * g;
+        float wetLeft =
+            interpolateDelay<Choice::lanes> (chunk.tapsLeft[0][i], chunk.tapsLeft[1][i], chunk.tapsLeft[2][i],
+                                             chunk.tapsLeft[3][i], t, belowOneSample) *
+            g;
         float wetRight = 0.0f;
         if constexpr (stereo)
-            wetRight = interpolateDelay<Choice::lanes> (chunk.tapsRight[0][i], chunk.tapsRight[1][i], chunk.tapsRight[2][i],
-                                         chunk.tapsRight[3][i], t, belowOneSample)
-                       * g;
+            wetRight =
+                interpolateDelay<Choice::lanes> (chunk.tapsRight[0][i], chunk.tapsRight[1][i], chunk.tapsRight[2][i],
+                                                 chunk.tapsRight[3][i], t, belowOneSample) *
+                g;
 
         if constexpr (turn)
-            rotate<Choice::lanes> (rotationAngle (chunk.rotHalfRange[i], chunk.base[i], chunk.rotCenter[i]), wetLeft, wetRight);
+            rotate<Choice::lanes> (rotationAngle (chunk.rotHalfRange[i], chunk.base[i], chunk.rotCenter[i]), wetLeft,
+                                   wetRight);
 
         float outLeft = mixAndGain (x, wetLeft, chunk.mix[i], chunk.gain[i]);
         if constexpr (blend)

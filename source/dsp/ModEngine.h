@@ -41,12 +41,12 @@ public:
 
     // Display telemetry, written once at the end of each processed block with relaxed
     // stores. The reader takes the peaks with exchange (0) so each is shown once.
-    std::atomic<float> amGain { 1.0f };  // the tremolo gain of the block's last sample
-    std::atomic<float> fmValue { 0.0f }; // FM output x depth, -1 .. 1; 0 while FM is off
-    std::atomic<float> rotAngle { 0.0f }; // rotation angle in degrees of the last sample
-    std::atomic<float> baseHz { 0.2f };  // LFO base rate before the multiplier
-    std::atomic<float> peakL { 0.0f };   // largest |output| since the reader last took it
-    std::atomic<float> peakR { 0.0f };   // a mono block reports its one channel here too
+    std::atomic<float> amGain{1.0f};   // the tremolo gain of the block's last sample
+    std::atomic<float> fmValue{0.0f};  // FM output x depth, -1 .. 1; 0 while FM is off
+    std::atomic<float> rotAngle{0.0f}; // rotation angle in degrees of the last sample
+    std::atomic<float> baseHz{0.2f};   // LFO base rate before the multiplier
+    std::atomic<float> peakL{0.0f};    // largest |output| since the reader last took it
+    std::atomic<float> peakR{0.0f};    // a mono block reports its one channel here too
 
 private:
     friend struct ModEngineInspector; // tests look at the LFO and the delay lines
@@ -54,12 +54,12 @@ private:
     /** Everything the samples of a block share, fixed by the block set-up. */
     struct BlockSetup
     {
-        double increment = 0.0;    // LFO phase step per sample, cycles
-        double multiplier = 1.0;   // the "xFactor" value
+        double increment = 0.0;  // LFO phase step per sample, cycles
+        double multiplier = 1.0; // the "xFactor" value
         bool autoSync = false;
-        float smoothing = 0.0f;    // one-pole coefficient of the LFO outputs
-        int waveform = 4;          // a Waveform as int
-        double amOffset = 0.0;     // phase offsets in cycles: 0, 0.25, 0.5 or 0.75
+        float smoothing = 0.0f; // one-pole coefficient of the LFO outputs
+        int waveform = 4;       // a Waveform as int
+        double amOffset = 0.0;  // phase offsets in cycles: 0, 0.25, 0.5 or 0.75
         double fmOffset = 0.0;
         // The sine's offset outputs come from one sine/cosine pair: a quarter cycle
         // ahead, sin turns into cos, then -sin, then -cos.
@@ -70,19 +70,17 @@ private:
     };
     struct Chunk;
 
-    const BlockSetup& setUpBlock (const BlockParams& params, const HostTiming& timing, bool bypassed) noexcept;
+    void setUpBlock (const BlockParams& params, const HostTiming& timing, bool tempoGiven, bool bypassed) noexcept;
     void lockPhase (const BlockSetup& block, const HostTiming& timing) noexcept;
     bool anyRampMoving() const noexcept;
-    template <int waveform>
-    void render (const BlockSetup& block, AudioView audio) noexcept;
+    template <int waveform> void render (const BlockSetup& block, AudioView audio) noexcept;
     template <int waveform>
     void renderChunk (const BlockSetup& block, float* left, float* right, int numSamples, bool turn,
                       bool blend) noexcept;
     template <int waveform, bool stereo, bool rampsMoving>
     void renderSampleBySample (const BlockSetup& block, float* left, float* right, int numSamples, bool turn,
                                bool blend) noexcept;
-    template <int waveform>
-    void runPhaseAndShapes (const BlockSetup& block, Chunk& chunk, int numSamples) noexcept;
+    template <int waveform> void runPhaseAndShapes (const BlockSetup& block, Chunk& chunk, int numSamples) noexcept;
     void runRamps (Chunk& chunk, int numSamples) noexcept;
     template <bool stereo>
     void runSmootherAndTaps (const BlockSetup& block, Chunk& chunk, const float* left, const float* right,
@@ -94,7 +92,7 @@ private:
     double phase = 0.0;          // LFO phase in cycles, in [0, 1) between samples
     double lastTempoBpm = 120.0; // the last valid host tempo; survives preparations
     bool prepared = false;
-    bool resetPending = true;    // the next block starts on its targets, unsmoothed
+    bool resetPending = true; // the next block starts on its targets, unsmoothed
 
     std::vector<float> delayLeft, delayRight; // circular, power-of-two length
     int delayMask = 0;
@@ -111,7 +109,7 @@ private:
     float lfoFm = 0.0f;
     float lfoBase = 0.0f;
 
-    Ramp engagedRamp { 1.0f, 1.0f, 0.0f, 0 }; // share of the processed signal against the input, for bypass
+    Ramp engagedRamp{1.0f, 1.0f, 0.0f, 0}; // share of the processed signal against the input, for bypass
 
     // The last block's set-up and what it was made from: when nothing changed, tiny
     // host blocks skip the set-up (with its exp () and pow ()) and reuse it.

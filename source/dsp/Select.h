@@ -20,8 +20,7 @@ enum class Choice
 };
 
 /** `condition ? whenTrue : whenFalse`, bit for bit, NaN and signed zero included. */
-template <Choice how = Choice::lanes>
-inline float select (bool condition, float whenTrue, float whenFalse) noexcept
+template <Choice how = Choice::lanes> inline float select (bool condition, float whenTrue, float whenFalse) noexcept
 {
     if constexpr (how == Choice::branch)
     {

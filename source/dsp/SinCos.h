@@ -6,15 +6,26 @@ namespace br::dsp
 /** Turns a pair (sin x, cos x) by `quarter` quarter turns (taken mod 4), with a
     branch: for scalar code, where this is cheaper than the arithmetic selection the
     vectorised form needs. Both give the same bits for every finite input. */
-template <typename T>
-inline void turnByQuarters (int quarter, T s, T c, T& sine, T& cosine) noexcept
+template <typename T> inline void turnByQuarters (int quarter, T s, T c, T& sine, T& cosine) noexcept
 {
     switch (quarter & 3)
     {
-        case 0: sine = s; cosine = c; break;
-        case 1: sine = c; cosine = -s; break;
-        case 2: sine = -s; cosine = -c; break;
-        default: sine = -c; cosine = s; break;
+    case 0:
+        sine = s;
+        cosine = c;
+        break;
+    case 1:
+        sine = c;
+        cosine = -s;
+        break;
+    case 2:
+        sine = -s;
+        cosine = -c;
+        break;
+    default:
+        sine = -c;
+        cosine = s;
+        break;
     }
 }
 
@@ -29,8 +40,7 @@ inline void turnByQuarters (int quarter, T s, T c, T& sine, T& cosine) noexcept
     2 pi keeps the result exact at the crossings (sin of half a cycle is 0, not
     the 1.2e-16 that sin (2 pi * 0.5) gives). Rounded to float, the results agree
     with float (std::sin (2 pi p)) to within one float ulp. */
-template <Choice how = Choice::lanes>
-inline void sinCosCycles (double cycles, double& sine, double& cosine) noexcept
+template <Choice how = Choice::lanes> inline void sinCosCycles (double cycles, double& sine, double& cosine) noexcept
 {
     // Adding and removing 1.5 * 2^52 rounds to the nearest integer without a
     // libm call (SSE2 has no rounding instruction). Plain IEEE arithmetic, so the
@@ -47,14 +57,14 @@ inline void sinCosCycles (double cycles, double& sine, double& cosine) noexcept
     // latency, which is what a block of one sample waits for.
     const double z2 = z * z;
     const double z4 = z2 * z2;
-    const double ps = ((-1.66666666666666307295e-1 + 8.33333333332211858878e-3 * z)
-                       + z2 * (-1.98412698295895385996e-4 + 2.75573136213857245213e-6 * z))
-                      + z4 * (-2.50507477628578072866e-8 + 1.58962301576546568060e-10 * z);
+    const double ps = ((-1.66666666666666307295e-1 + 8.33333333332211858878e-3 * z) +
+                       z2 * (-1.98412698295895385996e-4 + 2.75573136213857245213e-6 * z)) +
+                      z4 * (-2.50507477628578072866e-8 + 1.58962301576546568060e-10 * z);
     const double s = x + x * (z * ps);
 
-    const double pc = ((4.16666666666665929218e-2 - 1.38888888888730564116e-3 * z)
-                       + z2 * (2.48015872888517045348e-5 - 2.75573141792967388112e-7 * z))
-                      + z4 * (2.08757008419747316778e-9 - 1.13585365213876817300e-11 * z);
+    const double pc = ((4.16666666666665929218e-2 - 1.38888888888730564116e-3 * z) +
+                       z2 * (2.48015872888517045348e-5 - 2.75573141792967388112e-7 * z)) +
+                      z4 * (2.08757008419747316778e-9 - 1.13585365213876817300e-11 * z);
     const double c = (1.0 - 0.5 * z) + z2 * pc;
 
     if constexpr (how == Choice::branch)
@@ -86,8 +96,7 @@ inline void sinCosCycles (double cycles, double& sine, double& cosine) noexcept
     float ulp of std::sin and std::cos for |radians| < 1e5. The float sibling of
     the kernel above, for the rotation stage, where single precision is the
     contract and four lanes per vector halve the cost again. */
-template <Choice how = Choice::lanes>
-inline void sinCosRadians (float radians, float& sine, float& cosine) noexcept
+template <Choice how = Choice::lanes> inline void sinCosRadians (float radians, float& sine, float& cosine) noexcept
 {
     constexpr float roundingMagic = 12582912.0f; // 1.5 * 2^23
     const float q = (radians * 0.636619772f + roundingMagic) - roundingMagic;
@@ -99,7 +108,8 @@ inline void sinCosRadians (float radians, float& sine, float& cosine) noexcept
 
     // Cephes' sinf and cosf polynomials on [-pi/4, pi/4].
     const float s = x + x * z * ((-1.9515295891e-4f * z + 8.3321608736e-3f) * z - 1.6666654611e-1f);
-    const float c = 1.0f - 0.5f * z + z * z * ((2.443315711809948e-5f * z - 1.388731625493765e-3f) * z + 4.166664568298827e-2f);
+    const float c =
+        1.0f - 0.5f * z + z * z * ((2.443315711809948e-5f * z - 1.388731625493765e-3f) * z + 4.166664568298827e-2f);
 
     if constexpr (how == Choice::branch)
     {

@@ -15,12 +15,12 @@ TEST (DelayLine, ReadsStraightLinesExactlyBetweenTheTaps)
         float newer, at, older, oldest, fraction;
         bool belowOneSample;
         float expected;
-    } cases[] {
-        { "cubic, at the tap", 4.0f, 3.0f, 2.0f, 1.0f, 0.0f, false, 3.0f },
-        { "cubic, a quarter on", 4.0f, 3.0f, 2.0f, 1.0f, 0.25f, false, 2.75f },
-        { "cubic, just short of the next tap", 4.0f, 3.0f, 2.0f, 1.0f, 0.9990234375f, false, 2.0009765625f },
-        { "under one sample the line is straight between the two newest", 99.0f, 1.0f, -1.0f, 50.0f, 0.5f, true, 0.0f },
-        { "under one sample, zero delay is the newest sample", 99.0f, 0.3f, -1.0f, 50.0f, 0.0f, true, 0.3f },
+    } cases[]{
+        {"cubic, at the tap", 4.0f, 3.0f, 2.0f, 1.0f, 0.0f, false, 3.0f},
+        {"cubic, a quarter on", 4.0f, 3.0f, 2.0f, 1.0f, 0.25f, false, 2.75f},
+        {"cubic, just short of the next tap", 4.0f, 3.0f, 2.0f, 1.0f, 0.9990234375f, false, 2.0009765625f},
+        {"under one sample the line is straight between the two newest", 99.0f, 1.0f, -1.0f, 50.0f, 0.5f, true, 0.0f},
+        {"under one sample, zero delay is the newest sample", 99.0f, 0.3f, -1.0f, 50.0f, 0.0f, true, 0.3f},
     };
     for (const auto& c : cases)
     {
@@ -46,8 +46,8 @@ TEST (DelayLine, GrowsToTheNextPowerOfTwoAbove30MillisecondsAndEightSamples)
     {
         double sampleRate;
         size_t length;
-    } cases[] { { 8000, 256 },    { 22050, 1024 },  { 44100, 2048 },   { 48000, 2048 },  { 67999, 2048 },
-                { 68001, 4096 }, { 96000, 4096 },   { 192000, 8192 }, { 384000, 16384 } };
+    } cases[]{{8000, 256},   {22050, 1024}, {44100, 2048},  {48000, 2048},  {67999, 2048},
+              {68001, 4096}, {96000, 4096}, {192000, 8192}, {384000, 16384}};
     for (const auto& c : cases)
     {
         SCOPED_TRACE (c.sampleRate);

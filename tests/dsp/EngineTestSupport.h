@@ -82,8 +82,8 @@ inline std::vector<float> sine (size_t length, double frequencyHz, double sample
 {
     std::vector<float> v (length);
     for (size_t i = 0; i < length; ++i)
-        v[i] = amplitude * static_cast<float> (std::sin (2.0 * 3.14159265358979323846 * frequencyHz
-                                                        * static_cast<double> (i) / sampleRate));
+        v[i] = amplitude * static_cast<float> (std::sin (2.0 * 3.14159265358979323846 * frequencyHz *
+                                                         static_cast<double> (i) / sampleRate));
     return v;
 }
 
@@ -118,8 +118,7 @@ inline void processInBlocks (dsp::ModEngine& engine, const dsp::BlockParams& par
     {
         const auto n = std::min (static_cast<size_t> (blockSizes[k++ % blockSizes.size()]), left.size() - start);
         engine.process (params, timing,
-                        { left.data() + start, right != nullptr ? right->data() + start : nullptr,
-                          static_cast<int> (n) },
+                        {left.data() + start, right != nullptr ? right->data() + start : nullptr, static_cast<int> (n)},
                         bypassed);
         start += n;
     }

@@ -35,77 +35,77 @@ struct Setting
     bool transportPlaying = false; // Auto sync at 128 BPM with a moving host position
 };
 
-const Setting settings[] {
-    { "defaults", [] (BlockParams&) {} },
-    { "square", [] (BlockParams& p) { p[Param::waveform] = 0; } },
-    { "triangle", [] (BlockParams& p) { p[Param::waveform] = 1; } },
-    { "saw up", [] (BlockParams& p) { p[Param::waveform] = 2; } },
-    { "saw down", [] (BlockParams& p) { p[Param::waveform] = 3; } },
-    { "sine with AM at 90 and FM at 270",
-      [] (BlockParams& p)
-      {
-          p[Param::amPhase] = 1;
-          p[Param::fmPhase] = 3;
-      } },
-    { "triangle with AM at 180 and FM at 90",
-      [] (BlockParams& p)
-      {
-          p[Param::waveform] = 1;
-          p[Param::amPhase] = 2;
-          p[Param::fmPhase] = 1;
-      } },
-    { "full depths, fast sine",
-      [] (BlockParams& p)
-      {
-          p[Param::rate] = 7.5f;
-          p[Param::amDepth] = 100;
-          p[Param::fmDepth] = 100;
-          p[Param::rotRange] = 360;
-          p[Param::rotCenter] = -180;
-      } },
-    { "audio-rate square, x100",
-      [] (BlockParams& p)
-      {
-          p[Param::waveform] = 0;
-          p[Param::rate] = 40.0f;
-          p[Param::xFactor] = 15;
-          p[Param::fmDepth] = 100;
-      } },
-    { "square at 6000 Hz: whole eighths or 32nds of a cycle per sample, so the phase lands on 1.0",
-      [] (BlockParams& p)
-      {
-          p[Param::waveform] = 0;
-          p[Param::rate] = 60.0f;
-          p[Param::xFactor] = 15;
-          p[Param::amPhase] = 2;
-      } },
-    { "slow FM at the 15 ms cap, gain and mix",
-      [] (BlockParams& p)
-      {
-          p[Param::rate] = 0.05f;
-          p[Param::fmDepth] = 100;
-          p[Param::gain] = -7.5f;
-          p[Param::mix] = 63.3f;
-          p[Param::rotCenter] = 33;
-      } },
-    { "stages off", [] (BlockParams& p) { p = stagesOff (p); } },
-    { "mono", [] (BlockParams&) {}, true },
-    { "mono square, full FM",
-      [] (BlockParams& p)
-      {
-          p[Param::waveform] = 0;
-          p[Param::fmDepth] = 100;
-          p[Param::rate] = 3;
-      },
-      true },
-    { "Auto, transport playing, x3",
-      [] (BlockParams& p)
-      {
-          p[Param::sync] = 1;
-          p[Param::xFactor] = 6;
-          p[Param::waveform] = 2;
-      },
-      false, true },
+const Setting settings[]{
+    {"defaults", [] (BlockParams&) {}},
+    {"square", [] (BlockParams& p) { p[Param::waveform] = 0; }},
+    {"triangle", [] (BlockParams& p) { p[Param::waveform] = 1; }},
+    {"saw up", [] (BlockParams& p) { p[Param::waveform] = 2; }},
+    {"saw down", [] (BlockParams& p) { p[Param::waveform] = 3; }},
+    {"sine with AM at 90 and FM at 270",
+     [] (BlockParams& p)
+     {
+         p[Param::amPhase] = 1;
+         p[Param::fmPhase] = 3;
+     }},
+    {"triangle with AM at 180 and FM at 90",
+     [] (BlockParams& p)
+     {
+         p[Param::waveform] = 1;
+         p[Param::amPhase] = 2;
+         p[Param::fmPhase] = 1;
+     }},
+    {"full depths, fast sine",
+     [] (BlockParams& p)
+     {
+         p[Param::rate] = 7.5f;
+         p[Param::amDepth] = 100;
+         p[Param::fmDepth] = 100;
+         p[Param::rotRange] = 360;
+         p[Param::rotCenter] = -180;
+     }},
+    {"audio-rate square, x100",
+     [] (BlockParams& p)
+     {
+         p[Param::waveform] = 0;
+         p[Param::rate] = 40.0f;
+         p[Param::xFactor] = 15;
+         p[Param::fmDepth] = 100;
+     }},
+    {"square at 6000 Hz: whole eighths or 32nds of a cycle per sample, so the phase lands on 1.0",
+     [] (BlockParams& p)
+     {
+         p[Param::waveform] = 0;
+         p[Param::rate] = 60.0f;
+         p[Param::xFactor] = 15;
+         p[Param::amPhase] = 2;
+     }},
+    {"slow FM at the 15 ms cap, gain and mix",
+     [] (BlockParams& p)
+     {
+         p[Param::rate] = 0.05f;
+         p[Param::fmDepth] = 100;
+         p[Param::gain] = -7.5f;
+         p[Param::mix] = 63.3f;
+         p[Param::rotCenter] = 33;
+     }},
+    {"stages off", [] (BlockParams& p) { p = stagesOff (p); }},
+    {"mono", [] (BlockParams&) {}, true},
+    {"mono square, full FM",
+     [] (BlockParams& p)
+     {
+         p[Param::waveform] = 0;
+         p[Param::fmDepth] = 100;
+         p[Param::rate] = 3;
+     },
+     true},
+    {"Auto, transport playing, x3",
+     [] (BlockParams& p)
+     {
+         p[Param::sync] = 1;
+         p[Param::xFactor] = 6;
+         p[Param::waveform] = 2;
+     },
+     false, true},
 };
 
 struct BlockPattern
@@ -114,12 +114,11 @@ struct BlockPattern
     std::vector<int> sizes;
 };
 
-const BlockPattern patterns[] {
-    { "1", { 1 } },   { "3", { 3 } },       { "7", { 7 } },
-    { "64", { 64 } }, { "uneven", { 100, 3, 517, 11, 64 } },
+const BlockPattern patterns[]{
+    {"1", {1}}, {"3", {3}}, {"7", {7}}, {"64", {64}}, {"uneven", {100, 3, 517, 11, 64}},
 };
 
-constexpr double sampleRates[] { 22050.0, 44100.0, 48000.0, 96000.0, 192000.0 };
+constexpr double sampleRates[]{22050.0, 44100.0, 48000.0, 96000.0, 192000.0};
 
 HostTiming timingAt (bool playing, size_t sampleIndex, double sampleRate)
 {
@@ -168,20 +167,21 @@ Worst compareWithReference (const Setting& setting, double sampleRate, const Blo
         const auto timing = timingAt (setting.transportPlaying, start, sampleRate);
 
         engine.process (params, timing,
-                        { left.data() + start, setting.mono ? nullptr : right.data() + start, static_cast<int> (n) });
+                        {left.data() + start, setting.mono ? nullptr : right.data() + start, static_cast<int> (n)});
         trace.clear();
         reference.process (params, timing, refLeft.data() + start, setting.mono ? nullptr : refRight.data() + start,
                            static_cast<int> (n), &trace);
 
         const auto& last = trace.back();
-        const std::pair<float, float> lfo[] { { Inspect::lfoAm (engine), last.lfoAm },
-                                              { Inspect::lfoFm (engine), last.lfoFm },
-                                              { Inspect::lfoBase (engine), last.lfoBase } };
+        const std::pair<float, float> lfo[]{{Inspect::lfoAm (engine), last.lfoAm},
+                                            {Inspect::lfoFm (engine), last.lfoFm},
+                                            {Inspect::lfoBase (engine), last.lfoBase}};
         for (const auto& [ours, theirs] : lfo)
         {
-            if (! closeInUlps (ours, theirs, 2, 1.0e-9f))
+            if (!closeInUlps (ours, theirs, 2, 1.0e-9f))
                 ADD_FAILURE() << "LFO output " << ours << " vs " << theirs << " at sample " << start + n - 1;
-            worst.lfoUlps = std::max (worst.lfoUlps, std::abs (ours - theirs) <= 1.0e-9f ? 0 : ulpDistance (ours, theirs));
+            worst.lfoUlps =
+                std::max (worst.lfoUlps, std::abs (ours - theirs) <= 1.0e-9f ? 0 : ulpDistance (ours, theirs));
         }
         worst.delay = std::max (worst.delay, std::abs (Inspect::delaySamples (engine) - last.delaySamples));
         start += n;
@@ -189,11 +189,11 @@ Worst compareWithReference (const Setting& setting, double sampleRate, const Blo
 
     float peak = 0.0f;
     for (size_t i = 0; i < length; ++i)
-        peak = std::max ({ peak, std::abs (refLeft[i]), setting.mono ? 0.0f : std::abs (refRight[i]) });
+        peak = std::max ({peak, std::abs (refLeft[i]), setting.mono ? 0.0f : std::abs (refRight[i])});
     for (size_t i = 0; i < length; ++i)
     {
         worst.audio = std::max (worst.audio, static_cast<double> (std::abs (left[i] - refLeft[i])) / peak);
-        if (! setting.mono)
+        if (!setting.mono)
             worst.audio = std::max (worst.audio, static_cast<double> (std::abs (right[i] - refRight[i])) / peak);
     }
 
@@ -217,8 +217,8 @@ TEST (ModEngineAgainstReference, MatchesThePlainFormulasOverSettingsRatesAndBloc
         {
             for (const auto& pattern : patterns)
             {
-                SCOPED_TRACE (std::string (setting.what) + ", " + std::to_string (static_cast<int> (rate))
-                              + " Hz, blocks of " + pattern.what);
+                SCOPED_TRACE (std::string (setting.what) + ", " + std::to_string (static_cast<int> (rate)) +
+                              " Hz, blocks of " + pattern.what);
                 auto first = defaultParams();
                 setting.change (first);
                 // Halfway, every stage setting moves, and one stage switches off, so
@@ -257,10 +257,9 @@ TEST (ModEngineAgainstReference, FollowsTheLfoSampleBySampleForASecond)
         int waveform;
         float rateHz;
         int factor;
-    } cases[] {
-        { "sine 1 Hz", 4, 1.0f, 3 },         { "sine 37 Hz x8", 4, 37.0f, 9 },
-        { "square 3 Hz", 0, 3.0f, 3 },       { "triangle 13.3 Hz", 1, 13.3f, 3 },
-        { "saw up 60 Hz x12", 2, 60.0f, 10 }, { "saw down 0.5 Hz", 3, 0.5f, 3 },
+    } cases[]{
+        {"sine 1 Hz", 4, 1.0f, 3},         {"sine 37 Hz x8", 4, 37.0f, 9},     {"square 3 Hz", 0, 3.0f, 3},
+        {"triangle 13.3 Hz", 1, 13.3f, 3}, {"saw up 60 Hz x12", 2, 60.0f, 10}, {"saw down 0.5 Hz", 3, 0.5f, 3},
     };
     for (const auto& c : cases)
     {
@@ -283,14 +282,14 @@ TEST (ModEngineAgainstReference, FollowsTheLfoSampleBySampleForASecond)
         for (size_t i = 0; i < input.size() && failures < 5; ++i)
         {
             float l = input[i], r = -input[i], rl = l, rr = r;
-            engine.process (p, {}, { &l, &r, 1 });
+            engine.process (p, {}, {&l, &r, 1});
             trace.clear();
             reference.process (p, {}, &rl, &rr, 1, &trace);
             const auto& t = trace.back();
-            if (! closeInUlps (Inspect::lfoAm (engine), t.lfoAm, 2, 1.0e-9f)
-                || ! closeInUlps (Inspect::lfoFm (engine), t.lfoFm, 2, 1.0e-9f)
-                || ! closeInUlps (Inspect::lfoBase (engine), t.lfoBase, 2, 1.0e-9f)
-                || std::abs (Inspect::delaySamples (engine) - t.delaySamples) > 1.0e-3)
+            if (!closeInUlps (Inspect::lfoAm (engine), t.lfoAm, 2, 1.0e-9f) ||
+                !closeInUlps (Inspect::lfoFm (engine), t.lfoFm, 2, 1.0e-9f) ||
+                !closeInUlps (Inspect::lfoBase (engine), t.lfoBase, 2, 1.0e-9f) ||
+                std::abs (Inspect::delaySamples (engine) - t.delaySamples) > 1.0e-3)
             {
                 ++failures;
                 ADD_FAILURE() << "sample " << i << ": " << Inspect::lfoAm (engine) << " " << Inspect::lfoFm (engine)

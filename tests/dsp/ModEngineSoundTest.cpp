@@ -30,7 +30,7 @@ std::vector<double> upwardCrossings (const std::vector<float>& v, float level, s
 std::vector<float> run (ModEngine& engine, const BlockParams& p, std::vector<float>& left, std::vector<float>* right,
                         int block = 256, bool bypassed = false)
 {
-    processInBlocks (engine, p, {}, left, right, { block }, bypassed);
+    processInBlocks (engine, p, {}, left, right, {block}, bypassed);
     return left;
 }
 
@@ -52,11 +52,11 @@ TEST (ModEngineSound, TremoloMovesTheLevelByTheDepthAtTheLfoRate)
         float rateHz, depthPercent;
         double sampleRate;
         float slack; // the LFO's 1.5 ms smoother rounds the shape's corners a little
-    } cases[] {
-        { "sine 2 Hz, 60 %", 4, 2.0f, 60.0f, 44100, 1.0e-3f },
-        { "sine 5.5 Hz, 25 %: the smoother takes 0.13 % off its swing", 4, 5.5f, 25.0f, 48000, 2.0e-3f },
-        { "triangle 3 Hz, 100 %: corners cut by slope x 1.5 ms", 1, 3.0f, 100.0f, 96000, 8.0e-3f },
-        { "square 1 Hz, 100 %: full level and silence", 0, 1.0f, 100.0f, 44100, 1.0e-4f },
+    } cases[]{
+        {"sine 2 Hz, 60 %", 4, 2.0f, 60.0f, 44100, 1.0e-3f},
+        {"sine 5.5 Hz, 25 %: the smoother takes 0.13 % off its swing", 4, 5.5f, 25.0f, 48000, 2.0e-3f},
+        {"triangle 3 Hz, 100 %: corners cut by slope x 1.5 ms", 1, 3.0f, 100.0f, 96000, 8.0e-3f},
+        {"square 1 Hz, 100 %: full level and silence", 0, 1.0f, 100.0f, 44100, 1.0e-4f},
     };
     for (const auto& c : cases)
     {
@@ -96,12 +96,12 @@ TEST (ModEngineSound, VibratoBendsThePitchBySixPercentAtFullDepthAboveTheDelayCa
         const char* what;
         float rateHz, depthPercent;
         double expectedDeviation;
-    } cases[] {
-        { "0.7 Hz full depth", 0.7f, 100.0f, 0.0595 },
-        { "2 Hz full depth", 2.0f, 100.0f, 0.0595 },
-        { "8 Hz full depth", 8.0f, 100.0f, 0.0595 },
-        { "2 Hz half depth", 2.0f, 50.0f, 0.02975 },
-        { "0.2 Hz full depth: capped at 15 ms", 0.2f, 100.0f, 2.0 * pi * 0.2 * 0.015 },
+    } cases[]{
+        {"0.7 Hz full depth", 0.7f, 100.0f, 0.0595},
+        {"2 Hz full depth", 2.0f, 100.0f, 0.0595},
+        {"8 Hz full depth", 8.0f, 100.0f, 0.0595},
+        {"2 Hz half depth", 2.0f, 50.0f, 0.02975},
+        {"0.2 Hz full depth: capped at 15 ms", 0.2f, 100.0f, 2.0 * pi * 0.2 * 0.015},
     };
     const double sampleRate = 48000, carrierHz = 2000;
     for (const auto& c : cases)
@@ -140,12 +140,12 @@ TEST (ModEngineSound, RotatesTheStereoPairByTheAngleAroundTheCentre)
         const char* what;
         float centre, range, rateHz;
         double expectedLowest, expectedHighest;
-    } cases[] {
-        { "centre 45", 45.0f, 1.0f, 0.2f, 44.5, 45.5 },
-        { "centre -120", -120.0f, 1.0f, 0.2f, -120.5, -119.5 },
-        { "centre 180", 180.0f, 1.0f, 0.2f, 179.5, 180.5 },
-        { "range 180 swings +-90 at 1 Hz", 0.0f, 180.0f, 1.0f, -90.0, 90.0 },
-        { "range 360 around 90", 90.0f, 360.0f, 2.0f, -90.0, 270.0 },
+    } cases[]{
+        {"centre 45", 45.0f, 1.0f, 0.2f, 44.5, 45.5},
+        {"centre -120", -120.0f, 1.0f, 0.2f, -120.5, -119.5},
+        {"centre 180", 180.0f, 1.0f, 0.2f, 179.5, 180.5},
+        {"range 180 swings +-90 at 1 Hz", 0.0f, 180.0f, 1.0f, -90.0, 90.0},
+        {"range 360 around 90", 90.0f, 360.0f, 2.0f, -90.0, 270.0},
     };
     const double sampleRate = 44100;
     for (const auto& c : cases)
@@ -186,10 +186,10 @@ TEST (ModEngineSound, SwingsHalfAndFullTurnsIntoSwappedAndInvertedChannels)
     {
         float centre;
         float wantLeftFromLeft, wantLeftFromRight, wantRightFromLeft, wantRightFromRight;
-    } cases[] {
-        { 180.0f, 0.0f, 1.0f, -1.0f, 0.0f }, // (L, R) -> (R, -L)
-        { 90.0f, 0.70710678f, 0.70710678f, -0.70710678f, 0.70710678f },
-        { -180.0f, 0.0f, -1.0f, 1.0f, 0.0f }, // the other way round: (-R, L)
+    } cases[]{
+        {180.0f, 0.0f, 1.0f, -1.0f, 0.0f}, // (L, R) -> (R, -L)
+        {90.0f, 0.70710678f, 0.70710678f, -0.70710678f, 0.70710678f},
+        {-180.0f, 0.0f, -1.0f, 1.0f, 0.0f}, // the other way round: (-R, L)
     };
     for (const auto& c : cases)
     {
@@ -232,12 +232,12 @@ TEST (ModEngineSound, SwitchingAStageOffFadesOverTwentyMilliseconds)
         bool risingInput;
         float largestStepAllowed; // per sample, during the fade
         bool straightFade;
-    } cases[] {
-        { "tremolo off: silence rises to full level", Param::amOn, 1.0f, 1.0f, false, 1.0f / rampSamples, true },
-        { "rotation off: the turned pair turns back", Param::rotOn, 0.8f, 0.0f, false,
-          0.8f * halfAngleRadians / rampSamples, false },
-        { "vibrato off: the delay shrinks to nothing", Param::fmOn, 0.0f, 0.0f, true,
-          slope * (1.0f + longestDelay / rampSamples), false },
+    } cases[]{
+        {"tremolo off: silence rises to full level", Param::amOn, 1.0f, 1.0f, false, 1.0f / rampSamples, true},
+        {"rotation off: the turned pair turns back", Param::rotOn, 0.8f, 0.0f, false,
+         0.8f * halfAngleRadians / rampSamples, false},
+        {"vibrato off: the delay shrinks to nothing", Param::fmOn, 0.0f, 0.0f, true,
+         slope * (1.0f + longestDelay / rampSamples), false},
     };
     for (const auto& c : cases)
     {
@@ -272,7 +272,7 @@ TEST (ModEngineSound, SwitchingAStageOffFadesOverTwentyMilliseconds)
         const float jump = std::abs (l1.back() - inLeft[before - 1]) + std::abs (r1.back() - inRight[before - 1]);
         EXPECT_GT (jump, 100.0f * c.largestStepAllowed);
 
-        std::vector<float> leftOut { l1.back() }, rightOut { r1.back() };
+        std::vector<float> leftOut{l1.back()}, rightOut{r1.back()};
         leftOut.insert (leftOut.end(), l2.begin(), l2.end());
         rightOut.insert (rightOut.end(), r2.begin(), r2.end());
         EXPECT_LE (largestStep (leftOut, 0, rampSamples + 1), c.largestStepAllowed * 1.02f + 1.0e-6f);
@@ -307,7 +307,7 @@ TEST (ModEngineSound, BypassFadesToTheInputAndBackWithoutAStep)
 
     std::vector<float> b (4800, in), br = b;
     run (engine, p, b, &br, 64, true);
-    std::vector<float> toBypass { a.back() };
+    std::vector<float> toBypass{a.back()};
     toBypass.insert (toBypass.end(), b.begin(), b.end());
     EXPECT_LE (largestStep (toBypass, 0, fade + 1), (processed - in) / fade * 1.01f);
     for (size_t i = fade; i < b.size(); ++i)
@@ -315,7 +315,7 @@ TEST (ModEngineSound, BypassFadesToTheInputAndBackWithoutAStep)
 
     std::vector<float> c (4800, in), cr = c;
     run (engine, p, c, &cr, 64, false);
-    std::vector<float> back { b.back() };
+    std::vector<float> back{b.back()};
     back.insert (back.end(), c.begin(), c.end());
     EXPECT_LE (largestStep (back, 0, fade + 1), (processed - in) / fade * 1.01f);
     EXPECT_NEAR (c[fade / 2 - 1], 0.5f * (in + processed), 0.01f);
@@ -336,9 +336,9 @@ TEST (ModEngineSound, KeepsRunningUnderBypassSoLeavingItResumesSeamlessly)
     auto refLeft = left, refRight = right;
     const auto input = left;
 
-    const std::vector<int> blocks { 128 };
+    const std::vector<int> blocks{128};
     size_t start = 0;
-    for (const auto& [length, bypassed] : { std::pair<size_t, bool> { 8832, false }, { 17664, true }, { 17604, false } })
+    for (const auto& [length, bypassed] : {std::pair<size_t, bool>{8832, false}, {17664, true}, {17604, false}})
     {
         std::vector<float> l (left.begin() + start, left.begin() + start + length),
             r (right.begin() + start, right.begin() + start + length);

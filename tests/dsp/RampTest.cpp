@@ -11,11 +11,11 @@ TEST (Ramp, GlidesInAStraightLineAndLandsExactlyOnTheTarget)
         const char* what;
         float from, to;
         int length;
-    } cases[] {
-        { "up over 882", 0.0f, 1.0f, 882 },
-        { "down to zero, where a residue would keep a stage on", 0.7f, 0.0f, 960 },
-        { "increment that float cannot hold exactly", 0.1f, 0.3f, 7 },
-        { "one sample", -5.0f, 5.0f, 1 },
+    } cases[]{
+        {"up over 882", 0.0f, 1.0f, 882},
+        {"down to zero, where a residue would keep a stage on", 0.7f, 0.0f, 960},
+        {"increment that float cannot hold exactly", 0.1f, 0.3f, 7},
+        {"one sample", -5.0f, 5.0f, 1},
     };
     for (const auto& c : cases)
     {

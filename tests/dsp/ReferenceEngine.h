@@ -49,11 +49,16 @@ public:
         const auto frac = [] (double v) { return v - std::floor (v); };
         switch (waveform)
         {
-            case 0: return p < 0.5 ? 1.0 : -1.0;
-            case 1: return p < 0.25 ? 4.0 * p : (p < 0.75 ? 2.0 - 4.0 * p : 4.0 * p - 4.0);
-            case 2: return 2.0 * frac (p + 0.5) - 1.0;
-            case 3: return 1.0 - 2.0 * frac (p + 0.5);
-            default: return std::sin (2.0 * 3.14159265358979323846 * p);
+        case 0:
+            return p < 0.5 ? 1.0 : -1.0;
+        case 1:
+            return p < 0.25 ? 4.0 * p : (p < 0.75 ? 2.0 - 4.0 * p : 4.0 * p - 4.0);
+        case 2:
+            return 2.0 * frac (p + 0.5) - 1.0;
+        case 3:
+            return 1.0 - 2.0 * frac (p + 0.5);
+        default:
+            return std::sin (2.0 * 3.14159265358979323846 * p);
         }
     }
 
@@ -107,7 +112,7 @@ public:
             std::pow (10.0f, params[Param::gain] / 20.0f),
             params[Param::mix] * 0.01f,
         };
-        Ramp* ramps[6] = { &amDepth, &fmDepth, &rotCenter, &rotHalfRange, &gain, &mix };
+        Ramp* ramps[6] = {&amDepth, &fmDepth, &rotCenter, &rotHalfRange, &gain, &mix};
         const int n = std::max (1, static_cast<int> (0.02 * sampleRate));
         for (int r = 0; r < 6; ++r)
         {
@@ -200,7 +205,7 @@ public:
                 blockPeakR = std::max (blockPeakR, std::abs (outR));
             }
             if (trace != nullptr)
-                trace->push_back ({ lfoAm, lfoFm, lfoBase, delay });
+                trace->push_back ({lfoAm, lfoFm, lfoBase, delay});
         }
 
         amGain = g;

@@ -51,8 +51,8 @@ TEST (SinCos, CycleKernelIsExactOnTheQuarters)
     const struct
     {
         double cycles, sine, cosine;
-    } cases[] { { 0.0, 0.0, 1.0 }, { 0.25, 1.0, 0.0 }, { 0.5, 0.0, -1.0 }, { 0.75, -1.0, 0.0 },
-                { -0.25, -1.0, 0.0 }, { -0.5, 0.0, -1.0 }, { 3.0, 0.0, 1.0 } };
+    } cases[]{{0.0, 0.0, 1.0},    {0.25, 1.0, 0.0},  {0.5, 0.0, -1.0}, {0.75, -1.0, 0.0},
+              {-0.25, -1.0, 0.0}, {-0.5, 0.0, -1.0}, {3.0, 0.0, 1.0}};
     for (const auto& c : cases)
     {
         SCOPED_TRACE (c.cycles);
