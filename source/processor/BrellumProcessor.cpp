@@ -10,7 +10,8 @@ BrellumProcessor::BrellumProcessor()
     : juce::AudioProcessor (BusesProperties()
                                 .withInput ("Input", juce::AudioChannelSet::stereo(), true)
                                 .withOutput ("Output", juce::AudioChannelSet::stereo(), true)),
-      parameters (*this, &undoManager, "Parameters", br::createParameterLayout())
+      parameters (*this, &undoManager, "Parameters", br::createParameterLayout()),
+      presetManager (parameters)
 {
     const auto& ids = br::allParameterIds();
     for (int i = 0; i < br::numParams; ++i)
@@ -21,6 +22,18 @@ BrellumProcessor::BrellumProcessor()
 
     for (const auto& id : ids)
         parameters.addParameterListener (id, this);
+
+    presetManager.onChange = [this]
+    {
+        modified.store (false);
+        undoHistoryReset.reset();
+    };
+
+    // Set-up B starts as a copy of A.
+    otherSetupState = presetManager.captureState();
+    otherSetupPresetName = presetManager.getCurrentName();
+    otherSetupPresetIndex = 0;
+    otherSetupIsModified = false;
 }
 
 BrellumProcessor::~BrellumProcessor()
@@ -33,8 +46,7 @@ const juce::String BrellumProcessor::getName() const { return "Quorvane"; }
 
 void BrellumProcessor::prepareToPlay (double sampleRate, int)
 {
-    const auto rate = sampleRate > 0.0 ? sampleRate : fallbackSampleRate;
-    juce::ignoreUnused (rate);
+    engine.prepare (sampleRate > 0.0 ? sampleRate : fallbackSampleRate);
 }
 
 void BrellumProcessor::releaseResources()
@@ -76,6 +88,16 @@ br::dsp::HostTiming BrellumProcessor::readHostTiming() const
 
 void BrellumProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
 {
+    runEngine (buffer, false);
+}
+
+void BrellumProcessor::processBlockBypassed (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+{
+    runEngine (buffer, true);
+}
+
+void BrellumProcessor::runEngine (juce::AudioBuffer<float>& buffer, bool bypassed) noexcept
+{
     juce::ScopedNoDenormals noDenormals;
 
     const auto numSamples = buffer.getNumSamples();
@@ -91,7 +113,15 @@ void BrellumProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::Mid
 
     const auto timing = readHostTiming();
     const auto params = loadBlockParams();
-    juce::ignoreUnused (timing, params);
+
+    if (numSamples <= 0 || ! engine.isPrepared())
+        return;
+
+    br::dsp::AudioView view;
+    view.left = buffer.getWritePointer (0);
+    view.right = getTotalNumOutputChannels() > 1 && buffer.getNumChannels() > 1 ? buffer.getWritePointer (1) : nullptr;
+    view.numSamples = numSamples;
+    engine.process (params, timing, view, bypassed);
 }
 
 double BrellumProcessor::getTailLengthSeconds() const { return 0.03; }
@@ -100,12 +130,6 @@ bool BrellumProcessor::producesMidi() const { return false; }
 bool BrellumProcessor::isMidiEffect() const { return false; }
 
 bool BrellumProcessor::hasEditor() const { return true; }
-
-int BrellumProcessor::getNumPrograms() { return 1; }
-int BrellumProcessor::getCurrentProgram() { return 0; }
-void BrellumProcessor::setCurrentProgram (int) {}
-const juce::String BrellumProcessor::getProgramName (int) { return "Full Reset"; }
-void BrellumProcessor::changeProgramName (int, const juce::String&) {}
 
 bool BrellumProcessor::isBusesLayoutSupported (const BusesLayout& layouts) const
 {

@@ -1,5 +1,7 @@
 #pragma once
 #include "dsp/EngineTypes.h"
+#include "dsp/ModEngine.h"
+#include "presets/PresetManager.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
@@ -18,7 +20,11 @@ public:
     void prepareToPlay (double sampleRate, int maximumExpectedSamplesPerBlock) override;
     void releaseResources() override;
     void processBlock (juce::AudioBuffer<float>&, juce::MidiBuffer&) override;
+    /** Host bypass fades to the dry signal over 20 ms while the engine keeps running,
+        so neither switching it on nor off clicks. */
+    void processBlockBypassed (juce::AudioBuffer<float>&, juce::MidiBuffer&) override;
     using juce::AudioProcessor::processBlock;
+    using juce::AudioProcessor::processBlockBypassed;
 
     double getTailLengthSeconds() const override;
     bool acceptsMidi() const override;
@@ -41,23 +47,93 @@ public:
 
     void parameterChanged (const juce::String& parameterID, float newValue) override;
 
-    /** Editor zoom, written by the editor and kept with the state. Message thread only. */
-    float uiScale = 1.0f;
+    /** Editor zoom (0.5 to 2.5), written by the editor and kept with the state. Atomic
+        because hosts may save or restore the state from their own threads. */
+    std::atomic<float> uiScale { 1.0f };
+    /** Message thread only: the state hooks hand their clearing over to it. */
     juce::UndoManager undoManager;
     juce::AudioProcessorValueTreeState parameters;
+    /** Factory and user presets and the current preset's identity. */
+    br::PresetManager presetManager;
+    /** All signal processing and the display telemetry the editor reads. */
+    br::dsp::ModEngine engine;
 
     /** Set by any parameter change (on whatever thread makes it) unless `applyingState`. */
     std::atomic<bool> modified { false };
-    /** True while the processor itself pushes stored values into the parameters. Atomic
-        because hosts may change parameters from their own threads at the same time. */
-    std::atomic<bool> applyingState { false };
+    /** Non-zero while the processor itself pushes stored values into the parameters:
+        the number of such operations under way. A count, not a flag, because a host
+        thread may restore a state while the message thread switches set-ups, and the
+        first to finish must not lift the other's guard. */
+    std::atomic<int> applyingState { 0 };
+
+    //==========================================================================
+    // Set-ups A and B. The live one is the parameters with the preset manager's
+    // identity and `modified`; the other is parked here, preset identity included.
+
+    /** Which set-up is live: 0 = A, 1 = B, never anything else. */
+    std::atomic<int> activeSetup { 0 };
+
+    /** Makes set-up 0 or 1 live and parks the live one; the undo history is cleared.
+        Any other index, or the live one, changes nothing. Message thread. */
+    void selectSetup (int index);
+    /** Overwrites the parked set-up with the live one; nothing else changes. Message thread. */
+    void copySetupToOther();
+
+    /** A consistent copy of the parked set-up; any thread. */
+    struct ParkedSetup
+    {
+        juce::ValueTree state;
+        br::PresetIdentity preset;
+        bool isModified = false;
+    };
+    ParkedSetup otherSetup() const;
 
 private:
+    /** Marks the parameter changes of the calling operation as the processor's own, so
+        that they leave `modified` alone. */
+    class ApplyingScope
+    {
+    public:
+        explicit ApplyingScope (BrellumProcessor& p) : count (p.applyingState) { ++count; }
+        ~ApplyingScope() { --count; }
+
+    private:
+        std::atomic<int>& count;
+    };
+
+    /** Clears the undo history after a load, save, switch or restore. On the message
+        thread it first flushes pending parameter values into the tree, which would
+        otherwise arrive a timer tick later as fresh undo steps of the load itself.
+        Elsewhere it leaves both to the message thread: the undo manager is not
+        thread-safe and the editor uses it. */
+    class UndoHistoryReset : private juce::AsyncUpdater
+    {
+    public:
+        explicit UndoHistoryReset (BrellumProcessor& p) : processor (p) {}
+        ~UndoHistoryReset() override { cancelPendingUpdate(); }
+        void reset();
+
+    private:
+        void handleAsyncUpdate() override;
+        BrellumProcessor& processor;
+    };
+
     /** The block's parameter values, loaded once per block from the tree's atomics. */
     br::dsp::BlockParams loadBlockParams() const noexcept;
     br::dsp::HostTiming readHostTiming() const;
+    void runEngine (juce::AudioBuffer<float>&, bool bypassed) noexcept;
 
     std::array<std::atomic<float>*, br::numParams> rawValues {};
+
+    // The parked set-up, guarded by presetManager.getLock(). The file is the one its
+    // user preset was loaded from or saved to; it lives in memory only.
+    juce::ValueTree otherSetupState;
+    juce::String otherSetupPresetName;
+    int otherSetupPresetIndex = 0;
+    bool otherSetupIsModified = false;
+    juce::File otherSetupPresetFile;
+
+    UndoHistoryReset undoHistoryReset { *this };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BrellumProcessor)
 };
