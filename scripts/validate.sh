@@ -6,6 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
+bash scripts/build.sh Release
 bash scripts/build.sh Release --target plugin_host_tests
 cd build/release
 ctest -L hosts -j"$(nproc)" --output-on-failure --timeout 600 "$@"

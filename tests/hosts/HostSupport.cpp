@@ -248,6 +248,17 @@ juce::AudioBuffer<float> sine (int channels, int samples, double frequencyHz, do
     return buffer;
 }
 
+void letHostCatchUp (juce::AudioPluginInstance& instance)
+{
+    instance.prepareToPlay (48000.0, 512);
+    juce::AudioBuffer<float> audio (juce::jmax (2, instance.getTotalNumOutputChannels()), 512);
+    audio.clear();
+    juce::MidiBuffer midi;
+    instance.processBlock (audio, midi);
+    instance.releaseResources();
+    pumpMessages (5);
+}
+
 AudioThread::AudioThread (juce::AudioPluginInstance& i, int size)
     : instance (i), blockSize (size)
 {

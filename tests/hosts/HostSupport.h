@@ -79,6 +79,12 @@ void processInBlocks (juce::AudioPluginInstance&,
 juce::AudioBuffer<float> whiteNoise (int channels, int samples, std::mt19937& random, float level = 0.5f);
 juce::AudioBuffer<float> sine (int channels, int samples, double frequencyHz, double sampleRate, float level = 0.5f);
 
+/** The LV2 host learns parameter values from the plug-in's output port, so it sees a
+    restored state or a loaded program only after a block has run; VST3 hosts read them
+    at once. Running a silent block either way keeps the two formats alike. Leaves the
+    instance released. */
+void letHostCatchUp (juce::AudioPluginInstance&);
+
 /** Drives an instance's audio callback from its own thread, as an audio device does,
     with a continuous sine in, until destroyed. Every output block is checked for
     numbers that are not finite. */

@@ -150,17 +150,42 @@ TEST_P (Metadata, TextToValueToTextGivesBackTheSameText)
 TEST_P (Metadata, OffersTheTwentyFactoryProgramsByName)
 {
     ASSERT_EQ (instance->getNumPrograms(), factoryProgramNames.size());
-    for (int i = 0; i < factoryProgramNames.size(); ++i)
-        EXPECT_EQ (instance->getProgramName (i), factoryProgramNames[i]) << "program " << i;
+    juce::StringArray names;
+    for (int i = 0; i < instance->getNumPrograms(); ++i)
+        names.add (instance->getProgramName (i));
+
+    if (format == Format::vst3)
+    {
+        // VST3 programs are numbered: the numbers are the factory indices.
+        EXPECT_EQ (names.joinIntoString (" | "), factoryProgramNames.joinIntoString (" | "));
+    }
+    else
+    {
+        // LV2 presets are a set the host orders as it likes.
+        auto expected = factoryProgramNames;
+        names.sort (false);
+        expected.sort (false);
+        EXPECT_EQ (names.joinIntoString (" | "), expected.joinIntoString (" | "));
+    }
 }
 
 TEST_P (Metadata, LoadingAProgramSetsEveryParameterItNames)
 {
     for (const auto& c : programCases)
     {
-        SCOPED_TRACE (factoryProgramNames[c.index] + " / " + c.parameter);
-        instance->setCurrentProgram (c.index);
-        pumpMessages (5);
+        const auto name = factoryProgramNames[c.index];
+        SCOPED_TRACE (name + " / " + c.parameter);
+        int program = 0;
+        while (program < instance->getNumPrograms() && instance->getProgramName (program) != name)
+            ++program;
+        ASSERT_LT (program, instance->getNumPrograms());
+        instance->setCurrentProgram (program);
+        letHostCatchUp (*instance);
+        // The plug-in took the program...
+        const auto state = productXml (productState (format, *instance));
+        ASSERT_NE (state, nullptr);
+        EXPECT_EQ (state->getStringAttribute ("presetName"), name);
+        // ...and the host was told the values it set.
         auto* p = parameterNamed (*instance, c.parameter);
         ASSERT_NE (p, nullptr);
         const auto shown = p->getText (p->getValue(), 100);
@@ -177,13 +202,13 @@ TEST_P (Metadata, CurrentProgramIsNeverMinusOne)
     for (int i = instance->getNumPrograms(); --i >= 0;)
     {
         instance->setCurrentProgram (i);
-        pumpMessages (5);
+        letHostCatchUp (*instance);
         EXPECT_EQ (instance->getCurrentProgram(), i);
     }
 
     // An edit leaves no listed preset current; hosts still must get a valid index.
     setFromText (*parameterNamed (*instance, "Mix"), "42");
-    pumpMessages (5);
+    letHostCatchUp (*instance);
     EXPECT_GE (instance->getCurrentProgram(), 0);
     EXPECT_LT (instance->getCurrentProgram(), juce::jmax (1, instance->getNumPrograms()));
 }

@@ -94,7 +94,9 @@ TEST_P (ProcessingGrid, BlocksLargerThanAnnouncedAreProcessedLikeAnnouncedOnes)
 
 TEST_P (ProcessingGrid, PreparingAgainWithoutReleaseStartsAfresh)
 {
-    const std::pair<double, int> setups[] { { 44100.0, 512 }, { 96000.0, 1024 }, { 48000.0, 64 }, { 48000.0, 4096 } };
+    // Each differs from the one before: JUCE's VST3 host skips a prepare that repeats the
+    // current sample rate and block size.
+    const std::pair<double, int> setups[] { { 44100.0, 512 }, { 96000.0, 1024 }, { 48000.0, 64 }, { 48000.0, 1024 } };
     for (const auto& [rate, block] : setups)
     {
         SCOPED_TRACE ("prepared for " + std::to_string (rate) + " Hz, " + std::to_string (block) + " samples");

@@ -4,20 +4,6 @@ using namespace br::host;
 
 namespace
 {
-/** The LV2 host learns parameter values from the plug-in's output port, so it sees a
-    restored state only after a block has run; VST3 hosts read them at once. Running a
-    block either way keeps the two formats alike. */
-void letHostCatchUp (juce::AudioPluginInstance& instance)
-{
-    instance.prepareToPlay (48000.0, 512);
-    juce::AudioBuffer<float> audio (2, 512);
-    audio.clear();
-    juce::MidiBuffer midi;
-    instance.processBlock (audio, midi);
-    instance.releaseResources();
-    pumpMessages (5);
-}
-
 /** A host's view of a value stays as the host sent it until the plug-in reports the
     value it snapped to; an LV2 plug-in reports it only after a state load. */
 void showSnappedValues (juce::AudioPluginInstance& instance)
