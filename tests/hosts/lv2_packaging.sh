@@ -25,8 +25,8 @@ cat "$BR_TMP"/*.nt >"$BR_TMP/all.nt"
 
 # --- schema validation against the baseline -------------------------------------------
 lv2_validate ./*.ttl >"$BR_TMP/validate.txt" 2>&1 || true
-# One line per distinct error: blank nodes and our URI prefix replaced, so the same
-# complaint about each of twenty presets reads as one.
+# One line per distinct error: blank nodes, program numbers and our URI prefix replaced,
+# so the same complaint about each of twenty presets reads as one.
 python3 - "$BR_TMP/validate.txt" >"$BR_TMP/errors.txt" <<'PY'
 import re, sys
 text = open(sys.argv[1]).read()
@@ -37,7 +37,7 @@ for block in re.split(r'\n(?=error:|warning:)', text):
         continue
     lines = [l for l in lines if not l.startswith('Found ')]
     parts = [re.sub(r'^b\d+$', '_', l).replace('https://tarnwick.audio/plugins/quorvane', '<plugin>') for l in lines]
-    found.add(' | '.join(parts))
+    found.add(re.sub(r'(<plugin>:Program \| )\d+$', r'\1N', ' | '.join(parts)))
 print('\n'.join(sorted(found)))
 PY
 new=$(grep -vxF -f <(grep -v '^#' "$baseline" | sed '/^$/d') "$BR_TMP/errors.txt" || true)
