@@ -49,39 +49,60 @@ private:
         if (std::getenv ("BR_USE_DISPLAY") != nullptr)
             return;
 
-        // -displayfd makes the server pick a free display and write its number to us.
-        int fds[2];
-        if (pipe (fds) != 0)
-            return;
-        xvfb = fork();
-        if (xvfb == 0)
+        // Displays from 200 up: clear of a desktop's :0 and of the shell tests' range, so
+        // that a program another test started on the machine's own display never finds
+        // this server there and loses it when this run ends.
+        for (int number = 200; number < 400; ++number)
         {
-            // The server must not outlive a crashed test, nor hold its output open.
-            prctl (PR_SET_PDEATHSIG, SIGTERM);
-            close (fds[0]);
-            const auto devNull = open ("/dev/null", O_WRONLY);
-            dup2 (devNull, 1);
-            dup2 (devNull, 2);
-            const auto fd = std::to_string (fds[1]);
-            // Wide enough for the editor at its largest interface size (2735 x 1485).
-            execlp ("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "3000x1600x24", "-nolisten", "tcp", (char*) nullptr);
-            _exit (127);
-        }
-        close (fds[1]);
-        if (xvfb < 0)
-        {
-            close (fds[0]);
-            xvfb = 0;
-            return;
-        }
+            const auto name = ":" + std::to_string (number);
+            const auto socket = "/tmp/.X11-unix/X" + std::to_string (number);
+            if (access (socket.c_str(), F_OK) == 0 || access (("/tmp/.X" + std::to_string (number) + "-lock").c_str(), F_OK) == 0)
+                continue;
 
-        std::string number;
-        char c;
-        while (read (fds[0], &c, 1) == 1 && c != '\n')
-            number += c;
-        close (fds[0]);
-        if (! number.empty())
-            setenv ("DISPLAY", (":" + number).c_str(), 1);
+            xvfb = fork();
+            if (xvfb == 0)
+            {
+                // The server must not outlive a crashed test, nor hold its output open.
+                prctl (PR_SET_PDEATHSIG, SIGTERM);
+                const auto devNull = open ("/dev/null", O_WRONLY);
+                dup2 (devNull, 1);
+                dup2 (devNull, 2);
+                // Wide enough for the editor at its largest interface size (2735 x 1485).
+                execlp ("Xvfb", "Xvfb", name.c_str(), "-screen", "0", "3000x1600x24", "-nolisten", "tcp", (char*) nullptr);
+                _exit (127);
+            }
+            if (xvfb < 0)
+                break;
+
+            // Ours once its socket is up and the lock file names our server; another run
+            // may have taken the same number a moment earlier, and then ours gives up.
+            const auto lock = "/tmp/.X" + std::to_string (number) + "-lock";
+            for (int wait = 0; wait < 100; ++wait)
+            {
+                if (waitpid (xvfb, nullptr, WNOHANG) == xvfb)
+                    break;
+                if (access (socket.c_str(), F_OK) == 0 && lockOwner (lock) == xvfb)
+                {
+                    setenv ("DISPLAY", name.c_str(), 1);
+                    return;
+                }
+                usleep (50000);
+            }
+            kill (xvfb, SIGTERM);
+            waitpid (xvfb, nullptr, 0);
+        }
+        xvfb = 0;
+    }
+
+    static pid_t lockOwner (const std::string& lockFile)
+    {
+        char text[32] = {};
+        const auto fd = open (lockFile.c_str(), O_RDONLY);
+        if (fd < 0)
+            return -1;
+        const auto length = read (fd, text, sizeof (text) - 1);
+        close (fd);
+        return length > 0 ? (pid_t) std::atoi (text) : -1;
     }
 
     std::string home;
