@@ -106,12 +106,34 @@ private:
         otherwise arrive a timer tick later as fresh undo steps of the load itself.
         Elsewhere it leaves both to the message thread: the undo manager is not
         thread-safe and the editor uses it. */
-    class UndoHistoryReset : private juce::AsyncUpdater
+    /** An async update that may be destroyed on a host thread while the message thread
+        is about to run it: destruction waits until the callback cannot be running. */
+    class MessageThreadUpdate : protected juce::AsyncUpdater
+    {
+    public:
+        ~MessageThreadUpdate() override;
+    };
+
+    class UndoHistoryReset : private MessageThreadUpdate
     {
     public:
         explicit UndoHistoryReset (BrellumProcessor& p) : processor (p) {}
-        ~UndoHistoryReset() override { cancelPendingUpdate(); }
         void reset();
+
+    private:
+        void handleAsyncUpdate() override;
+        BrellumProcessor& processor;
+    };
+
+    /** Tells every listener (the host's wrapper included) the current parameter values
+        again, from the message thread. VST3 hosts change programs inside a parameter
+        callback, during which the framework drops the resulting value notifications, so
+        the host would keep showing the previous program's values. */
+    class ParameterEcho : private MessageThreadUpdate
+    {
+    public:
+        explicit ParameterEcho (BrellumProcessor& p) : processor (p) {}
+        void post() { triggerAsyncUpdate(); }
 
     private:
         void handleAsyncUpdate() override;
@@ -134,6 +156,7 @@ private:
     juce::File otherSetupPresetFile;
 
     UndoHistoryReset undoHistoryReset { *this };
+    ParameterEcho parameterEcho { *this };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BrellumProcessor)
 };

@@ -14,6 +14,14 @@ void BrellumProcessor::setCurrentProgram (int index)
 {
     const ApplyingScope applying (*this);
     presetManager.loadFactory (index);
+    parameterEcho.post();
+}
+
+void BrellumProcessor::ParameterEcho::handleAsyncUpdate()
+{
+    const ApplyingScope applying (processor);
+    for (auto* parameter : processor.getParameters())
+        parameter->sendValueChangedMessageToListeners (parameter->getValue());
 }
 
 const juce::String BrellumProcessor::getProgramName (int index)

@@ -73,6 +73,21 @@ void BrellumProcessor::UndoHistoryReset::reset()
     }
 }
 
+BrellumProcessor::MessageThreadUpdate::~MessageThreadUpdate()
+{
+    // Hosts such as LV2's delete the instance on their own thread while the framework's
+    // message thread may be inside handleAsyncUpdate. Cancelling alone does not wait for
+    // a callback already running; holding the message manager's lock does.
+    if (juce::MessageManager::getInstanceWithoutCreating() != nullptr
+        && ! juce::MessageManager::existsAndIsCurrentThread())
+    {
+        const juce::MessageManagerLock lock;
+        cancelPendingUpdate();
+        return;
+    }
+    cancelPendingUpdate();
+}
+
 void BrellumProcessor::UndoHistoryReset::handleAsyncUpdate()
 {
     processor.parameters.copyState(); // flushes pending values into the tree (and the history)
