@@ -1,0 +1,83 @@
+#include "ui/LevelMeter.h"
+#include "ui/Fonts.h"
+#include "ui/Palette.h"
+
+#include <cmath>
+
+namespace br::ui
+{
+namespace
+{
+constexpr float silence = 0.000001f;
+
+float decibels (float amplitude) { return juce::jmax (20.0f * std::log10 (amplitude), -100.0f); }
+} // namespace
+
+LevelMeter::LevelMeter() = default;
+LevelMeter::~LevelMeter() = default;
+
+float LevelMeter::barFraction (float amplitude)
+{
+    if (amplitude <= silence)
+        return 0.0f;
+    return juce::jlimit (0.0f, 1.0f, (decibels (amplitude) + 60.0f) / 66.0f);
+}
+
+juce::String LevelMeter::readoutText (float amplitude)
+{
+    if (amplitude <= silence)
+        return "-Inf";
+    return juce::String ((double) decibels (amplitude), 1);
+}
+
+void LevelMeter::mouseDown (const juce::MouseEvent&)
+{
+    peakHold = { 0.0f, 0.0f };
+    repaint();
+}
+
+void LevelMeter::paint (juce::Graphics& g)
+{
+    const auto width = (float) getWidth();
+    const auto height = (float) getHeight();
+    const auto barHeight = height - 40.0f;
+    const auto cx = width / 2.0f;
+
+    // Marks at 0, -6, -12, -24 and -48 dB, as offsets below the top of the +6 dB scale.
+    g.setColour (colours::textDim.withAlpha ((juce::uint8) 0x80));
+    for (const auto m : { -60.0f, -54.0f, -48.0f, -36.0f, -12.0f })
+        g.fillRect (juce::Rectangle<float> (cx - 13.0f, (float) (int) (barHeight + barHeight * m / 66.0f), 26.0f, 1.0f));
+
+    const auto troughHeight = juce::jmax (barHeight - 6.0f, 0.0f);
+    for (size_t channel = 0; channel < 2; ++channel)
+    {
+        const auto x = channel == 0 ? cx - 33.0f : cx + 19.0f;
+
+        g.setColour (juce::Colour (0xff3a404a));
+        g.fillRect (juce::Rectangle<float> (x, 0.0f, 14.0f, barHeight));
+        g.setColour (juce::Colour (0xff1b2029));
+        g.fillRect (juce::Rectangle<float> (x + 3.0f, 3.0f, 8.0f, troughHeight));
+
+        const auto filled = (barHeight - 6.0f) * barFraction (level[channel]);
+        if (filled > 0.0f)
+        {
+            const auto top = barHeight - 3.0f - filled;
+            g.setGradientFill (
+                juce::ColourGradient (colours::accentBright, 0.0f, 0.0f, colours::accent, 0.0f, barHeight, false));
+            g.fillRect (juce::Rectangle<float> (x + 3.0f, top, 8.0f, juce::jmax (troughHeight + 3.0f - top, 0.0f)));
+        }
+
+        g.setColour (juce::Colour (0xff121720));
+        g.fillRoundedRectangle (x - 15.0f, height - 20.0f, 44.0f, 20.0f, 4.0f);
+        g.setColour (juce::Colours::white.withAlpha ((juce::uint8) 0x2E));
+        g.drawRoundedRectangle (x - 14.5f, height - 19.5f, 43.0f, 19.0f, 4.0f, 1.0f);
+
+        const auto peak = peakHold[channel];
+        g.setColour (peak > 1.0f ? juce::Colour (0xffff5a4a) : colours::text);
+        g.setFont (font (12.0f, false, false));
+        g.drawText (readoutText (peak),
+                    juce::Rectangle<int> (juce::roundToInt (x - 15.0f), juce::roundToInt (height - 20.0f), 44, 20),
+                    juce::Justification::centred, true);
+    }
+}
+} // namespace br::ui

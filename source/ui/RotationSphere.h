@@ -1,0 +1,45 @@
+#pragma once
+#include <juce_audio_processors/juce_audio_processors.h>
+#include <juce_gui_basics/juce_gui_basics.h>
+
+namespace br::ui
+{
+/** The rotation display: a shaded sphere with a wedge for the sweep range around the
+    rotation centre and a needle at the current angle. Dragging sets the centre to the
+    direction of the mouse seen from the middle; a double-click returns it to 0.
+
+    Angles are degrees, 0 straight up, positive to the left (counter-clockwise), as the
+    rotation centre parameter reads. The centre is edited through the sphere's own
+    juce::ParameterAttachment; range, needle and on/off state are written by the owner,
+    who then calls repaint(). Message thread only. */
+class RotationSphere : public juce::Component, public juce::SettableTooltipClient
+{
+public:
+    RotationSphere (juce::RangedAudioParameter& centreParameter, juce::UndoManager* undoManager);
+    ~RotationSphere() override;
+
+    /** Wedge centre in degrees; kept equal to the parameter by the attachment. */
+    float centre = 0.0f;
+    /** Wedge width in degrees; 359.5 and above draws a full disc. */
+    float range = 90.0f;
+    /** Needle angle in degrees. */
+    float position = 0.0f;
+    /** False dims wedge and needle. */
+    bool active = true;
+
+    /** The whole degree (within -180..180) that a press at `localPos` sets. */
+    float angleAt (juce::Point<float> localPos) const;
+
+    void mouseDown (const juce::MouseEvent&) override;
+    void mouseDrag (const juce::MouseEvent&) override;
+    void mouseUp (const juce::MouseEvent&) override;
+    void mouseDoubleClick (const juce::MouseEvent&) override;
+    void paint (juce::Graphics&) override;
+
+private:
+    juce::ParameterAttachment attachment;
+    bool inGesture = false;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (RotationSphere)
+};
+} // namespace br::ui
