@@ -10,7 +10,8 @@ BrellumProcessor::BrellumProcessor()
     : juce::AudioProcessor (BusesProperties()
                                 .withInput ("Input", juce::AudioChannelSet::stereo(), true)
                                 .withOutput ("Output", juce::AudioChannelSet::stereo(), true)),
-      parameters (*this, &undoManager, "Parameters", br::createParameterLayout())
+      parameters (*this, &undoManager, "Parameters", br::createParameterLayout()),
+      presetManager (parameters)
 {
     const auto& ids = br::allParameterIds();
     for (int i = 0; i < br::numParams; ++i)
@@ -21,6 +22,18 @@ BrellumProcessor::BrellumProcessor()
 
     for (const auto& id : ids)
         parameters.addParameterListener (id, this);
+
+    presetManager.onChange = [this]
+    {
+        modified.store (false);
+        undoHistoryReset.reset();
+    };
+
+    // Set-up B starts as a copy of A.
+    otherSetupState = presetManager.captureState();
+    otherSetupPresetName = presetManager.getCurrentName();
+    otherSetupPresetIndex = 0;
+    otherSetupIsModified = false;
 }
 
 BrellumProcessor::~BrellumProcessor()
@@ -100,12 +113,6 @@ bool BrellumProcessor::producesMidi() const { return false; }
 bool BrellumProcessor::isMidiEffect() const { return false; }
 
 bool BrellumProcessor::hasEditor() const { return true; }
-
-int BrellumProcessor::getNumPrograms() { return 1; }
-int BrellumProcessor::getCurrentProgram() { return 0; }
-void BrellumProcessor::setCurrentProgram (int) {}
-const juce::String BrellumProcessor::getProgramName (int) { return "Full Reset"; }
-void BrellumProcessor::changeProgramName (int, const juce::String&) {}
 
 bool BrellumProcessor::isBusesLayoutSupported (const BusesLayout& layouts) const
 {

@@ -1,5 +1,6 @@
 #pragma once
 #include "dsp/EngineTypes.h"
+#include "presets/PresetManager.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
@@ -41,10 +42,14 @@ public:
 
     void parameterChanged (const juce::String& parameterID, float newValue) override;
 
-    /** Editor zoom, written by the editor and kept with the state. Message thread only. */
-    float uiScale = 1.0f;
+    /** Editor zoom (0.5 to 2.5), written by the editor and kept with the state. Atomic
+        because hosts may save or restore the state from their own threads. */
+    std::atomic<float> uiScale { 1.0f };
+    /** Message thread only: the state hooks hand their clearing over to it. */
     juce::UndoManager undoManager;
     juce::AudioProcessorValueTreeState parameters;
+    /** Factory and user presets and the current preset's identity. */
+    br::PresetManager presetManager;
 
     /** Set by any parameter change (on whatever thread makes it) unless `applyingState`. */
     std::atomic<bool> modified { false };
@@ -52,12 +57,74 @@ public:
         because hosts may change parameters from their own threads at the same time. */
     std::atomic<bool> applyingState { false };
 
+    //==========================================================================
+    // Set-ups A and B. The live one is the parameters with the preset manager's
+    // identity and `modified`; the other is parked here, preset identity included.
+
+    /** Which set-up is live: 0 = A, 1 = B, never anything else. */
+    std::atomic<int> activeSetup { 0 };
+
+    /** Makes set-up 0 or 1 live and parks the live one; the undo history is cleared.
+        Any other index, or the live one, changes nothing. Message thread. */
+    void selectSetup (int index);
+    /** Overwrites the parked set-up with the live one; nothing else changes. Message thread. */
+    void copySetupToOther();
+
+    /** A consistent copy of the parked set-up; any thread. */
+    struct ParkedSetup
+    {
+        juce::ValueTree state;
+        br::PresetIdentity preset;
+        bool isModified = false;
+    };
+    ParkedSetup otherSetup() const;
+
 private:
+    /** Marks the parameter changes of the calling operation as the processor's own, so
+        that they leave `modified` alone. Restores the previous value on exit. */
+    class ApplyingScope
+    {
+    public:
+        explicit ApplyingScope (BrellumProcessor& p) : flag (p.applyingState), previous (flag.exchange (true)) {}
+        ~ApplyingScope() { flag.store (previous); }
+
+    private:
+        std::atomic<bool>& flag;
+        bool previous;
+    };
+
+    /** Clears the undo history after a load, save, switch or restore. On the message
+        thread it first flushes pending parameter values into the tree, which would
+        otherwise arrive a timer tick later as fresh undo steps of the load itself.
+        Elsewhere it leaves both to the message thread: the undo manager is not
+        thread-safe and the editor uses it. */
+    class UndoHistoryReset : private juce::AsyncUpdater
+    {
+    public:
+        explicit UndoHistoryReset (BrellumProcessor& p) : processor (p) {}
+        ~UndoHistoryReset() override { cancelPendingUpdate(); }
+        void reset();
+
+    private:
+        void handleAsyncUpdate() override;
+        BrellumProcessor& processor;
+    };
+
     /** The block's parameter values, loaded once per block from the tree's atomics. */
     br::dsp::BlockParams loadBlockParams() const noexcept;
     br::dsp::HostTiming readHostTiming() const;
 
     std::array<std::atomic<float>*, br::numParams> rawValues {};
+
+    // The parked set-up, guarded by presetManager.getLock(). The file is the one its
+    // user preset was loaded from or saved to; it lives in memory only.
+    juce::ValueTree otherSetupState;
+    juce::String otherSetupPresetName;
+    int otherSetupPresetIndex = 0;
+    bool otherSetupIsModified = false;
+    juce::File otherSetupPresetFile;
+
+    UndoHistoryReset undoHistoryReset { *this };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BrellumProcessor)
 };

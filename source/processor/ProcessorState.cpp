@@ -1,14 +1,119 @@
+#include "presets/SafeXml.h"
 #include "processor/BrellumProcessor.h"
+
+namespace
+{
+// The framework's binary envelope: magic, text length, UTF-8 text, one zero byte.
+constexpr juce::uint32 stateMagic = 0x21324356;
+
+const char* const stateTag = "BrellumState";
+const char* const otherSetupTag = "OtherSetup";
+
+constexpr double minScale = 0.5;
+constexpr double maxScale = 2.5;
+
+/** The envelope checks of AudioProcessor::getXmlFromBinary, with the text handed to the
+    safe parser instead of the framework's. */
+std::unique_ptr<juce::XmlElement> readEnvelope (const void* data, int sizeInBytes)
+{
+    if (data == nullptr || sizeInBytes <= 8 || juce::ByteOrder::littleEndianInt (data) != stateMagic)
+        return {};
+
+    const auto length = static_cast<int> (juce::ByteOrder::littleEndianInt (juce::addBytesToPointer (data, 4)));
+    if (length <= 0)
+        return {};
+
+    return br::parseXmlSafely (juce::addBytesToPointer (data, 8), static_cast<size_t> (juce::jmin (sizeInBytes - 8, length)));
+}
+
+juce::String flag (bool value) { return value ? "1" : "0"; }
+} // namespace
 
 void BrellumProcessor::getStateInformation (juce::MemoryBlock& destData)
 {
-    if (auto xml = parameters.copyState().createXml())
-        copyXmlToBinary (*xml, destData);
+    // Parameters come from their atomics, everything else is copied under the lock, so
+    // a host thread may call this while the editor works.
+    const auto liveState = presetManager.captureState();
+
+    juce::XmlElement root (stateTag);
+    ParkedSetup parked;
+
+    {
+        const juce::ScopedLock sl (presetManager.getLock());
+        const auto livePreset = presetManager.current();
+
+        root.setAttribute ("presetName", livePreset.name);
+        root.setAttribute ("presetIndex", livePreset.index);
+        root.setAttribute ("modified", flag (modified.load()));
+        root.setAttribute ("activeSetup", activeSetup.load());
+        root.setAttribute ("uiScale", static_cast<double> (uiScale.load()));
+
+        parked = { otherSetupState, { otherSetupPresetName, otherSetupPresetIndex, {} }, otherSetupIsModified };
+    }
+
+    root.addChildElement (liveState.createXml().release());
+
+    auto* other = root.createNewChildElement (otherSetupTag);
+    other->setAttribute ("presetName", parked.preset.name);
+    other->setAttribute ("presetIndex", parked.preset.index);
+    other->setAttribute ("modified", flag (parked.isModified));
+
+    if (parked.state.isValid())
+        if (auto xml = parked.state.createXml())
+            other->addChildElement (xml.release());
+
+    copyXmlToBinary (root, destData);
 }
 
 void BrellumProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
-    if (auto xml = getXmlFromBinary (data, sizeInBytes))
-        if (xml->hasTagName (parameters.state.getType()))
-            parameters.replaceState (juce::ValueTree::fromXml (*xml));
+    const auto document = readEnvelope (data, sizeInBytes);
+
+    if (document == nullptr || ! document->getTagName().equalsIgnoreCase (stateTag))
+        return;
+
+    const auto stateType = presetManager.getStateType().toString();
+
+    if (const auto* block = br::firstChildNamed (*document, stateType))
+    {
+        const ApplyingScope applying (*this);
+        presetManager.applyState (juce::ValueTree::fromXml (*block));
+    }
+
+    // A state carries no paths: the restored preset has no file to overwrite or delete
+    // until it is loaded or saved again.
+    const br::PresetIdentity livePreset { document->getStringAttribute ("presetName", "Full Reset"),
+                                          br::intAttribute (*document, "presetIndex", -1),
+                                          {} };
+    const auto wasModified = document->getBoolAttribute ("modified", false);
+    const auto setup = br::intAttribute (*document, "activeSetup", 0) > 0 ? 1 : 0;
+    const auto scale = juce::jlimit (minScale, maxScale, br::finiteDoubleAttribute (*document, "uiScale", 1.0));
+
+    const auto* other = br::firstChildNamed (*document, otherSetupTag);
+    juce::ValueTree otherState;
+
+    if (other != nullptr)
+        if (const auto* otherBlock = br::firstChildNamed (*other, stateType))
+            otherState = juce::ValueTree::fromXml (*otherBlock);
+
+    {
+        const juce::ScopedLock sl (presetManager.getLock());
+        presetManager.setCurrent (livePreset);
+        modified.store (wasModified);
+        activeSetup.store (setup);
+        uiScale.store (static_cast<float> (scale));
+
+        if (other != nullptr)
+        {
+            otherSetupPresetName = other->getStringAttribute ("presetName");
+            otherSetupPresetIndex = br::intAttribute (*other, "presetIndex", -1);
+            otherSetupIsModified = other->getBoolAttribute ("modified", false);
+            otherSetupPresetFile = juce::File();
+
+            if (otherState.isValid())
+                otherSetupState = otherState;
+        }
+    }
+
+    undoHistoryReset.reset();
 }

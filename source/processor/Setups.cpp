@@ -1,0 +1,80 @@
+#include "processor/BrellumProcessor.h"
+
+void BrellumProcessor::selectSetup (int index)
+{
+    if (static_cast<unsigned> (index) > 1u || index == activeSetup.load())
+        return;
+
+    const auto liveState = presetManager.captureState();
+    ParkedSetup incoming;
+
+    {
+        const juce::ScopedLock sl (presetManager.getLock());
+        const auto livePreset = presetManager.current();
+
+        incoming = { otherSetupState,
+                     { otherSetupPresetName, otherSetupPresetIndex, otherSetupPresetFile },
+                     otherSetupIsModified };
+
+        otherSetupState = liveState;
+        otherSetupPresetName = livePreset.name;
+        otherSetupPresetIndex = livePreset.index;
+        otherSetupPresetFile = livePreset.file;
+        otherSetupIsModified = modified.load();
+        activeSetup.store (index);
+    }
+
+    // Parameters are pushed outside the lock: their notifications reach the host, and
+    // a host thread waiting for the lock must never wait on us in turn.
+    {
+        const ApplyingScope applying (*this);
+        presetManager.applyState (incoming.state);
+    }
+
+    {
+        const juce::ScopedLock sl (presetManager.getLock());
+        presetManager.setCurrent (incoming.preset);
+        modified.store (incoming.isModified);
+    }
+
+    undoHistoryReset.reset();
+}
+
+void BrellumProcessor::copySetupToOther()
+{
+    const auto liveState = presetManager.captureState();
+
+    const juce::ScopedLock sl (presetManager.getLock());
+    const auto livePreset = presetManager.current();
+    otherSetupState = liveState;
+    otherSetupPresetName = livePreset.name;
+    otherSetupPresetIndex = livePreset.index;
+    otherSetupPresetFile = livePreset.file;
+    otherSetupIsModified = modified.load();
+}
+
+BrellumProcessor::ParkedSetup BrellumProcessor::otherSetup() const
+{
+    const juce::ScopedLock sl (presetManager.getLock());
+    return { otherSetupState, { otherSetupPresetName, otherSetupPresetIndex, otherSetupPresetFile }, otherSetupIsModified };
+}
+
+//==============================================================================
+void BrellumProcessor::UndoHistoryReset::reset()
+{
+    if (juce::MessageManager::existsAndIsCurrentThread())
+    {
+        cancelPendingUpdate();
+        handleAsyncUpdate();
+    }
+    else
+    {
+        triggerAsyncUpdate();
+    }
+}
+
+void BrellumProcessor::UndoHistoryReset::handleAsyncUpdate()
+{
+    processor.parameters.copyState(); // flushes pending values into the tree (and the history)
+    processor.undoManager.clearUndoHistory();
+}
