@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <system_error>
 
 namespace br
 {
@@ -30,33 +32,41 @@ juce::Array<juce::File> presetFilesIn (const juce::File& folder)
 }
 
 /** Writes beside the target and renames over it, so that the target is either the old
-    file or the complete new one, whatever fails. The temporary name is hidden and does
-    not end in the preset extension: a leftover is never listed as a preset. */
+    file or the complete new one, whatever fails. The temporary name is hidden, short
+    (a long preset name must not push it past the file system's limit) and does not
+    end in the preset extension: a leftover is never listed as a preset. */
 bool writeReplacing (const juce::File& target, const juce::XmlElement& document)
 {
-    const auto temporary =
-        target.getParentDirectory().getNonexistentChildFile ("." + target.getFileName() + "-saving", ".tmp", false);
+    juce::MemoryOutputStream text;
+    document.writeTo (text, juce::XmlElement::TextFormat());
+
+    const auto temporary = target.getParentDirectory().getNonexistentChildFile (
+        ".quorvane-" + juce::String::toHexString (juce::Random().nextInt64()), ".tmp", false);
 
     {
         juce::FileOutputStream out (temporary);
-
-        if (! out.openedOk())
-        {
-            temporary.deleteFile();
-            return false;
-        }
-
-        document.writeTo (out, juce::XmlElement::TextFormat());
+        const auto written = out.openedOk() && out.write (text.getData(), text.getDataSize());
         out.flush(); // fsync on POSIX, before the rename makes the file visible
 
-        if (out.getStatus().failed())
+        if (! written || out.getStatus().failed())
         {
             temporary.deleteFile();
             return false;
         }
     }
 
-    if (! temporary.replaceFileIn (target))
+    // The stream does not report a short write (a full disk, a size limit), so the
+    // length on disk is what decides. The rename is the plain system call: the
+    // framework's move falls back to deleting the target and copying when a rename
+    // fails, which is exactly the window in which a preset could be lost.
+    std::error_code error;
+    if (temporary.getSize() == juce::int64 (text.getDataSize()))
+        std::filesystem::rename (temporary.getFullPathName().toStdString(), target.getFullPathName().toStdString(),
+                                 error);
+    else
+        error = std::make_error_code (std::errc::io_error);
+
+    if (error)
     {
         temporary.deleteFile();
         return false;

@@ -53,9 +53,11 @@ public:
 
     /** Set by any parameter change (on whatever thread makes it) unless `applyingState`. */
     std::atomic<bool> modified { false };
-    /** True while the processor itself pushes stored values into the parameters. Atomic
-        because hosts may change parameters from their own threads at the same time. */
-    std::atomic<bool> applyingState { false };
+    /** Non-zero while the processor itself pushes stored values into the parameters:
+        the number of such operations under way. A count, not a flag, because a host
+        thread may restore a state while the message thread switches set-ups, and the
+        first to finish must not lift the other's guard. */
+    std::atomic<int> applyingState { 0 };
 
     //==========================================================================
     // Set-ups A and B. The live one is the parameters with the preset manager's
@@ -81,16 +83,15 @@ public:
 
 private:
     /** Marks the parameter changes of the calling operation as the processor's own, so
-        that they leave `modified` alone. Restores the previous value on exit. */
+        that they leave `modified` alone. */
     class ApplyingScope
     {
     public:
-        explicit ApplyingScope (BrellumProcessor& p) : flag (p.applyingState), previous (flag.exchange (true)) {}
-        ~ApplyingScope() { flag.store (previous); }
+        explicit ApplyingScope (BrellumProcessor& p) : count (p.applyingState) { ++count; }
+        ~ApplyingScope() { --count; }
 
     private:
-        std::atomic<bool>& flag;
-        bool previous;
+        std::atomic<int>& count;
     };
 
     /** Clears the undo history after a load, save, switch or restore. On the message

@@ -97,11 +97,11 @@ void ChoiceBox::mouseDown (const juce::MouseEvent& e)
 
 void ChoiceBox::mouseUp (const juce::MouseEvent& e)
 {
-    if (mode != Mode::step || ! isTimerRunning() || numChoices <= 0)
+    if (mode != Mode::step || ! isTimerRunning())
         return;
 
     stopTimer();
-    if (heldOpen)
+    if (heldOpen || numChoices <= 0)
         return;
 
     // Letting go outside is the usual way to back out of a click.

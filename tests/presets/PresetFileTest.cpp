@@ -1,0 +1,211 @@
+#include "support/ModelHelpers.h"
+#include "support/TestHome.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <cmath>
+
+using namespace br::test;
+
+namespace
+{
+class PresetFileTest : public testing::Test
+{
+protected:
+    TestHome home;
+    BrellumProcessor processor;
+    br::PresetManager& manager = processor.presetManager;
+
+    juce::File preset (const juce::String& text) { return writeFile (home.presets(), "Test.brlm", text); }
+};
+} // namespace
+
+TEST_F (PresetFileTest, RoundTripsEveryParameter)
+{
+    setValues (processor, unusualValues());
+    const auto saved = valuesOf (processor);
+    const auto file = home.presets().getChildFile ("All.brlm");
+    ASSERT_TRUE (manager.saveToFile (file));
+
+    manager.loadDefaults();
+    ASSERT_NE (valuesOf (processor), saved);
+    ASSERT_TRUE (manager.loadFile (file));
+
+    EXPECT_EQ (valuesOf (processor), saved);
+    EXPECT_EQ (manager.getCurrentName(), "All");
+}
+
+TEST_F (PresetFileTest, IsWrittenInTheDocumentedLayout)
+{
+    setValues (processor, unusualValues());
+    const auto file = home.presets().getChildFile ("Layout.brlm");
+    ASSERT_TRUE (manager.saveToFile (file));
+
+    const auto text = file.loadFileAsString();
+    EXPECT_TRUE (text.startsWith ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"));
+    EXPECT_TRUE (text.contains ("\r\n  <Parameters>"));
+
+    const auto xml = juce::parseXML (text);
+    ASSERT_NE (xml, nullptr);
+    EXPECT_EQ (xml->getTagName(), "BrellumPreset");
+    ASSERT_EQ (xml->getNumAttributes(), 2);
+    EXPECT_EQ (xml->getAttributeName (0), "name");
+    EXPECT_EQ (xml->getAttributeValue (0), "Layout");
+    EXPECT_EQ (xml->getAttributeName (1), "version");
+    EXPECT_EQ (xml->getAttributeValue (1), "1.1.1");
+    ASSERT_EQ (xml->getNumChildElements(), 1);
+
+    // The block is exactly the parameter tree's own copy.
+    EXPECT_TRUE (xml->getChildElement (0)->isEquivalentTo (processor.parameters.copyState().createXml().get(), false));
+}
+
+TEST_F (PresetFileTest, TheBlockIsTheParameterTreeInItsOwnOrderAndFormat)
+{
+    setValues (processor, unusualValues());
+    EXPECT_EQ (manager.captureState().toXmlString(), processor.parameters.copyState().toXmlString());
+}
+
+TEST_F (PresetFileTest, AcceptsTheRootTagInAnyCaseAndIgnoresTheVersion)
+{
+    const juce::String texts[] {
+        presetText (paramXml ("rate", "2"), " name=\"x\"", "brellumpreset"),
+        presetText (paramXml ("rate", "2"), " name=\"x\" version=\"0.9\""),
+        presetText (paramXml ("rate", "2"), " name=\"x\" version=\"7.0\" extra=\"1\""),
+        "<BrellumPreset name=\"x\"><parameters>" + paramXml ("rate", "2") + "</parameters><Parameters/></BrellumPreset>",
+    };
+
+    for (const auto& text : texts)
+    {
+        SCOPED_TRACE (text);
+        manager.loadDefaults();
+        ASSERT_TRUE (manager.loadFile (preset (text)));
+        EXPECT_EQ (valuesOf (processor).at ("rate"), 2.0f);
+    }
+}
+
+TEST_F (PresetFileTest, ParametersANamedFileDoesNotMentionGoToTheirDefaults)
+{
+    BrellumProcessor fresh;
+    setValues (processor, unusualValues());
+    ASSERT_TRUE (manager.loadFile (preset (presetText (paramXml ("rate", "2")))));
+
+    auto expected = valuesOf (fresh);
+    expected["rate"] = 2.0f;
+    EXPECT_EQ (valuesOf (processor), expected);
+}
+
+TEST_F (PresetFileTest, ReadsEachValueByTheReadingRules)
+{
+    const struct
+    {
+        const char* what;
+        juce::String params;
+        const char* id;
+        float expected; // NaN: the parameter's default
+    } cases[] {
+        { "later child wins", paramXml ("mix", "10") + paramXml ("mix", "20"), "mix", 20.0f },
+        { "any tag counts", "<Other id=\"mix\" value=\"30\"/>", "mix", 30.0f },
+        { "missing value reads 0", "<PARAM id=\"mix\"/>", "mix", 0.0f },
+        { "ids are case-sensitive", paramXml ("MIX", "10"), "mix", NAN },
+        { "unknown ids are ignored", paramXml ("volume", "10"), "mix", NAN },
+        { "above the range is limited", paramXml ("rotRange", "999"), "rotRange", 360.0f },
+        { "below the range is limited", paramXml ("gain", "-99"), "gain", -12.0f },
+        { "huge finite is limited", paramXml ("rate", "1e30"), "rate", 60.0f },
+        { "zero on the log range is limited", paramXml ("rate", "0"), "rate", 0.01f },
+        { "negative on the log range is limited", paramXml ("rate", "-5"), "rate", 0.01f },
+        { "nan counts as missing", paramXml ("rate", "nan"), "rate", NAN },
+        { "NaN counts as missing", paramXml ("mix", "NaN"), "mix", NAN },
+        { "inf counts as missing", paramXml ("mix", "inf"), "mix", NAN },
+        { "-inf counts as missing", paramXml ("gain", "-inf"), "gain", NAN },
+        { "1e999 counts as missing", paramXml ("rotRange", "1e999"), "rotRange", NAN },
+        { "nan keeps an earlier value", paramXml ("mix", "10") + paramXml ("mix", "nan"), "mix", 10.0f },
+        { "text reads as 0", paramXml ("mix", "loud"), "mix", 0.0f },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.what);
+        setValues (processor, unusualValues());
+        ASSERT_TRUE (manager.loadFile (preset (presetText (c.params))));
+
+        const auto value = valuesOf (processor).at (c.id);
+        EXPECT_TRUE (std::isfinite (value));
+        EXPECT_FLOAT_EQ (value, std::isnan (c.expected) ? defaultOf (processor, c.id) : c.expected);
+    }
+}
+
+TEST_F (PresetFileTest, APresetBlockServesAsAStateBlockAndBack)
+{
+    setValues (processor, unusualValues());
+    const auto file = home.presets().getChildFile ("Swap.brlm");
+    ASSERT_TRUE (manager.saveToFile (file));
+    const auto saved = valuesOf (processor);
+
+    // Preset block into a state document.
+    const auto presetXml = juce::parseXML (file);
+    BrellumProcessor other;
+    restore (other, envelope ("<BrellumState>" + presetXml->getChildElement (0)->toString (juce::XmlElement::TextFormat().withoutHeader()) + "</BrellumState>"));
+    EXPECT_EQ (valuesOf (other), saved);
+
+    // State block into a preset file.
+    const auto stateXml = juce::parseXML (textOf (stateOf (other)));
+    manager.loadDefaults();
+    ASSERT_TRUE (manager.loadFile (preset ("<BrellumPreset>" + stateXml->getChildElement (0)->toString (juce::XmlElement::TextFormat().withoutHeader()) + "</BrellumPreset>")));
+    EXPECT_EQ (valuesOf (processor), saved);
+}
+
+//==============================================================================
+// Hostile files: checked before the framework's parser sees them.
+
+TEST_F (PresetFileTest, AnExternalEntityIsNeverFollowed)
+{
+    // The framework's parser, given this file, opens /dev/zero for the entity and never
+    // comes back.
+    const auto text = juce::String ("<?xml version=\"1.0\"?>\n<!DOCTYPE BrellumPreset SYSTEM \"/dev/zero\">\n")
+                      + "<BrellumPreset name=\"&x;\"><Parameters>" + paramXml ("rate", "2") + "</Parameters></BrellumPreset>";
+    manager.loadFactory (2);
+    const auto before = valuesOf (processor);
+
+    EXPECT_FALSE (manager.loadFile (preset (text)));
+    EXPECT_EQ (valuesOf (processor), before);
+    EXPECT_EQ (manager.getCurrentName(), "Deep Tremolo");
+}
+
+TEST_F (PresetFileTest, DeepNestingIsRejectedBeforeItCanExhaustTheStack)
+{
+    // 100 000 levels: one stack frame pair per level in the framework's parser.
+    juce::MemoryOutputStream text;
+    text << "<BrellumPreset><Parameters>";
+    for (int i = 0; i < 100000; ++i)
+        text << "<a>";
+    for (int i = 0; i < 100000; ++i)
+        text << "</a>";
+    text << "</Parameters></BrellumPreset>";
+
+    manager.loadFactory (2);
+    EXPECT_FALSE (manager.loadFile (preset (text.toString())));
+    EXPECT_EQ (manager.getCurrentName(), "Deep Tremolo");
+}
+
+TEST_F (PresetFileTest, DevicesAndPipesAreNotOpened)
+{
+    const auto fifo = home.presets().getChildFile ("Pipe.brlm");
+    home.presets().createDirectory();
+    ASSERT_EQ (::mkfifo (fifo.getFullPathName().toRawUTF8(), 0600), 0);
+
+    manager.loadFactory (2);
+    EXPECT_FALSE (manager.loadFile (juce::File ("/dev/zero")));
+    EXPECT_FALSE (manager.loadFile (fifo)); // opening it would wait for a writer forever
+    EXPECT_EQ (manager.getCurrentName(), "Deep Tremolo");
+}
+
+TEST_F (PresetFileTest, AFileLargerThanAnyPresetIsRejected)
+{
+    const auto padding = juce::String::repeatedString ("<!-- padding padding padding padding -->\n", 30000);
+    ASSERT_GT (padding.getNumBytesAsUTF8(), size_t (1) << 20);
+
+    manager.loadFactory (2);
+    EXPECT_FALSE (manager.loadFile (preset (presetText (paramXml ("rate", "2")) + padding)));
+    EXPECT_EQ (manager.getCurrentName(), "Deep Tremolo");
+}

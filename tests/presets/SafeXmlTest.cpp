@@ -1,0 +1,174 @@
+#include "presets/SafeXml.h"
+#include "support/ModelHelpers.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+bool safe (const std::string& text) { return br::isSafeXml (text.data(), text.size()); }
+
+std::string nested (int depth)
+{
+    std::string text;
+    for (int i = 0; i < depth; ++i)
+        text += "<a>";
+    for (int i = 0; i < depth; ++i)
+        text += "</a>";
+    return text;
+}
+
+struct Case
+{
+    const char* what;
+    std::string text;
+};
+} // namespace
+
+TEST (SafeXml, AcceptsWhatWeWriteAndOrdinaryXml)
+{
+    BrellumProcessor processor;
+    br::test::setValues (processor, br::test::unusualValues());
+    processor.presetManager.setCurrent ({ juce::CharPointer_UTF8 ("Tom & \"Jerry\" <3> '\xc3\x9c' \t\n"), 21, {} });
+    const auto state = br::test::textOf (br::test::stateOf (processor));
+
+    juce::XmlElement preset ("BrellumPreset");
+    preset.setAttribute ("name", juce::CharPointer_UTF8 ("\xc3\x9cn\xc3\xaf" "c\xc3\xb6" "d\xc3\xa9 \xe2\x88\x91 \xf0\x9f\x8e\x9b"));
+    preset.addChildElement (processor.presetManager.captureState().createXml().release());
+
+    const Case cases[] {
+        { "our state", state.toStdString() },
+        { "our preset file", preset.toString().toStdString() },
+        { "self-closing root", "<a/>" },
+        { "declaration, comments and instructions around the root",
+          "<?xml version=\"1.0\"?>\n<!-- c --><?pi x?>\n<a>t</a>\n<!-- after -->\n" },
+        { "single quotes and spaces around =", "<a x = 'one' y=\"two\"/>" },
+        { "entities and character references", "<a x=\"&amp;&lt;&gt;&quot;&apos;&#65;&#x1F39B;\">&#10;&amp;</a>" },
+        { "CDATA, comments and instructions in content", "<a><![CDATA[<not a tag>]]><!-- <b> --><?pi?></a>" },
+        { "text with > and ]]", "<a>1 > 0 ]] x</a>" },
+        { "names with : . - _ and digits", "<ns:a-1 b.c_2=\"x\"></ns:a-1>" },
+        { "64 levels", nested (64) },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.what);
+        EXPECT_TRUE (safe (c.text));
+        EXPECT_NE (br::parseXmlSafely (c.text.data(), c.text.size()), nullptr);
+    }
+}
+
+TEST (SafeXml, RejectsDeclarationsDepthSizeAndMalformedText)
+{
+    std::string manyAttributes = "<a";
+    for (int i = 0; i < 65; ++i)
+        manyAttributes += " x" + std::to_string (i) + "=\"1\"";
+    manyAttributes += "/>";
+
+    const Case cases[] {
+        { "external entity", "<!DOCTYPE a SYSTEM \"/dev/zero\"><a>&x;</a>" },
+        { "internal entities", "<!DOCTYPE a [<!ENTITY x \"&y;&y;\"><!ENTITY y \"&x;\">]><a>&x;</a>" },
+        { "lower-case doctype", "<!doctype a><a/>" },
+        { "declaration in content", "<a><!ENTITY x \"y\"></a>" },
+        { "unknown entity", "<a>&x;</a>" },
+        { "unknown entity in an attribute", "<a b=\"&x;\"/>" },
+        { "entity without semicolon", "<a>&amp</a>" },
+        { "character reference to NUL", "<a>&#0;</a>" },
+        { "character reference past Unicode", "<a>&#x110000;</a>" },
+        { "character reference to a surrogate", "<a>&#xD800;</a>" },
+        { "65 levels", nested (65) },
+        { "100 000 levels", nested (100000) },
+        { "65 attributes", manyAttributes },
+        { "empty", "" },
+        { "text only", "hello" },
+        { "unclosed", "<a><b></b>" },
+        { "mismatched close", "<a><b></a></b>" },
+        { "two roots", "<a/><b/>" },
+        { "text after the root", "<a/>x" },
+        { "unterminated comment", "<a><!-- </a>" },
+        { "unterminated CDATA", "<a><![CDATA[ </a>" },
+        { "< in an attribute", "<a b=\"<\"/>" },
+        { "unquoted attribute", "<a b=1/>" },
+        { "attribute without value", "<a b/>" },
+        { "space before the tag name", "< a/>" },
+        { "non-ASCII tag name", "<\xc3\xa4/>" },
+        { "invalid UTF-8", "<a>\xff</a>" },
+        { "overlong UTF-8", "<a>\xc0\xbc</a>" },
+        { "UTF-8 surrogate", "<a>\xed\xa0\x80</a>" },
+        { "truncated UTF-8", "<a/>\xe2\x82" },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.what);
+        EXPECT_FALSE (safe (c.text));
+        EXPECT_EQ (br::parseXmlSafely (c.text.data(), c.text.size()), nullptr);
+    }
+}
+
+TEST (SafeXml, CapsTheSizeAtOneMegabyte)
+{
+    const std::string head = "<a>", tail = "</a>";
+    const auto fill = [&] (size_t total) { return head + std::string (total - head.size() - tail.size(), 'x') + tail; };
+
+    EXPECT_TRUE (safe (fill (size_t (1) << 20)));
+    EXPECT_FALSE (safe (fill ((size_t (1) << 20) + 1)));
+}
+
+TEST (SafeXml, TextEndsAtTheFirstNulAndMayStartWithAByteOrderMark)
+{
+    const std::string withNul ("<a x=\"1\"/>\0garbage", 18);
+    const auto parsed = br::parseXmlSafely (withNul.data(), withNul.size());
+    ASSERT_NE (parsed, nullptr);
+    EXPECT_EQ (parsed->getIntAttribute ("x"), 1);
+
+    const std::string withBom = "\xef\xbb\xbf<a/>";
+    EXPECT_NE (br::parseXmlSafely (withBom.data(), withBom.size()), nullptr);
+}
+
+TEST (SafeXml, ParsesTheSameStructureItChecked)
+{
+    const std::string text = "<r a='1'><!-- <x> --><b>&lt;c&gt;</b><![CDATA[<d/>]]><?p <e/>?><f g=\"&amp;\"/></r>";
+    const auto xml = br::parseXmlSafely (text.data(), text.size());
+    ASSERT_NE (xml, nullptr);
+
+    juce::StringArray tags;
+    for (auto* child : xml->getChildIterator())
+        tags.add (child->isTextElement() ? "#text" : child->getTagName());
+
+    EXPECT_EQ (tags, juce::StringArray ({ "b", "#text", "f" }));
+    EXPECT_EQ (xml->getChildByName ("b")->getAllSubText(), "<c>");
+    EXPECT_EQ (xml->getChildByName ("f")->getStringAttribute ("g"), "&");
+}
+
+TEST (SafeXml, NumbersFromDocumentsAreFiniteAndIntegersSaturate)
+{
+    juce::XmlElement e ("e");
+    const struct
+    {
+        const char* text;
+        double expected;
+    } doubles[] { { "1.25", 1.25 }, { "nan", 7.0 }, { "-inf", 7.0 }, { "1e999", 7.0 }, { "abc", 0.0 } };
+
+    for (const auto& c : doubles)
+    {
+        SCOPED_TRACE (c.text);
+        e.setAttribute ("d", c.text);
+        EXPECT_EQ (br::finiteDoubleAttribute (e, "d", 7.0), c.expected);
+    }
+    EXPECT_EQ (br::finiteDoubleAttribute (e, "missing", 7.0), 7.0);
+
+    const struct
+    {
+        const char* text;
+        int expected;
+    } ints[] { { "5", 5 }, { " -1", -1 }, { "12abc", 12 }, { "abc", 0 },
+               { "99999999999999999999", 2147483647 }, { "-99999999999999999999", -2147483647 - 1 } };
+
+    for (const auto& c : ints)
+    {
+        SCOPED_TRACE (c.text);
+        e.setAttribute ("i", c.text);
+        EXPECT_EQ (br::intAttribute (e, "i", -7), c.expected);
+    }
+    EXPECT_EQ (br::intAttribute (e, "missing", -7), -7);
+}
