@@ -1,0 +1,277 @@
+#include "EditorTestSupport.h"
+
+#include <cmath>
+
+using namespace br::test;
+
+namespace
+{
+const juce::String arrow = juce::String::charToString (0x2192);
+} // namespace
+
+TEST_F (EditorTest, ShowsTheLiveSetupPresetNameAndModifiedMark)
+{
+    EXPECT_EQ (editor->presetField.text, "A: Full Reset") << "the first frame is right already";
+    EXPECT_EQ (editor->copyButton.getButtonText(), "A " + arrow + " B");
+    EXPECT_EQ (editor->setupButton.getButtonText(), "Setup A");
+
+    setValue (processor, "mix", 40.0f);
+    editor->refresh();
+    EXPECT_EQ (editor->presetField.text, "A: Full Reset*");
+
+    presets().loadFactory (3);
+    editor->refresh();
+    EXPECT_EQ (editor->presetField.text, "A: " + presets().getPresetName (3));
+}
+
+TEST_F (EditorTest, FollowsASwitchToSetupBWithinOneTick)
+{
+    setValue (processor, "mix", 40.0f);
+    processor.selectSetup (1);
+    editor->refresh();
+
+    EXPECT_EQ (editor->presetField.text, "B: Full Reset") << "B was parked unmodified";
+    EXPECT_EQ (editor->copyButton.getButtonText(), "B " + arrow + " A");
+    EXPECT_EQ (editor->setupButton.getButtonText(), "Setup B");
+
+    editor->setupButton.triggerClick();
+    pumpPending();
+    editor->refresh();
+    EXPECT_EQ (editor->presetField.text, "A: Full Reset*") << "A comes back with its modified mark";
+    EXPECT_EQ (editor->setupButton.getButtonText(), "Setup A");
+}
+
+TEST_F (EditorTest, DisablesTheRateBoxesInAutoAndShowsTheTempoRate)
+{
+    setValue (processor, "rate", 5.0f);
+    engine().baseHz.store (2.0f); // 120 BPM from the host
+    setValue (processor, "sync", 1.0f);
+    editor->refresh();
+
+    EXPECT_FALSE (editor->hzBox.isEnabled());
+    EXPECT_FALSE (editor->bpmBox.isEnabled());
+    EXPECT_EQ (editor->hzBox.displayText(), "2.00");
+    EXPECT_EQ (editor->bpmBox.displayText(), "120.00");
+    EXPECT_EQ (value ("rate"), 5.0f) << "the manual rate stays underneath";
+
+    engine().baseHz.store (1000.2f / 60.0f);
+    EXPECT_EQ (editor->bpmBox.displayText(), "1000.2") << "one decimal from 1000 BPM, like the normal text";
+
+    setValue (processor, "sync", 0.0f);
+    editor->refresh();
+    EXPECT_TRUE (editor->hzBox.isEnabled());
+    EXPECT_TRUE (editor->bpmBox.isEnabled());
+    EXPECT_EQ (editor->hzBox.displayText(), "") << "Manual shows the parameter again";
+    EXPECT_EQ (editor->bpmBox.displayText(), "");
+}
+
+TEST_F (EditorTest, DrawsTheTempoTextDimInAutoMode)
+{
+    const auto brightestIn = [] (juce::Component& c)
+    {
+        const auto image = paintComponent (c);
+        int brightest = 0;
+        for (int y = 4; y < image.getHeight() - 4; ++y)
+            for (int x = 4; x < image.getWidth() - 4; ++x)
+                brightest = juce::jmax (brightest, (int) image.getPixelAt (x, y).getRed());
+        return brightest;
+    };
+
+    const auto manual = brightestIn (editor->hzBox);
+    setValue (processor, "sync", 1.0f);
+    editor->refresh();
+    EXPECT_LT (brightestIn (editor->hzBox), manual - 40);
+}
+
+TEST_F (EditorTest, FeedsTheModulationMetersAndShowsSwitchedOffStagesInactive)
+{
+    struct Case
+    {
+        const char* what;
+        float amOn, amGain, fmOn, fmValue;
+        float amShown;
+        bool amActive;
+        float fmShown;
+        bool fmActive;
+    };
+    const Case cases[] {
+        { "both on", 1, 0.25f, 1, -0.5f, 0.25f, true, -0.5f, true },
+        { "values beyond the bars", 1, 1.5f, 1, 3.0f, 1.0f, true, 1.0f, true },
+        { "below the bars", 1, -2.0f, 1, -3.0f, -1.0f, true, -1.0f, true },
+        { "AM off shows no attenuation", 0, 0.25f, 1, 0.5f, 1.0f, false, 0.5f, true },
+        { "FM off shows no deviation", 1, 0.75f, 0, 0.5f, 0.75f, true, 0.0f, false },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.what);
+        setValue (processor, "amOn", c.amOn);
+        setValue (processor, "fmOn", c.fmOn);
+        engine().amGain.store (c.amGain);
+        engine().fmValue.store (c.fmValue);
+        editor->refresh();
+
+        EXPECT_EQ (editor->amMeter.value, c.amShown);
+        EXPECT_EQ (editor->amMeter.active, c.amActive);
+        EXPECT_EQ (editor->fmMeter.value, c.fmShown);
+        EXPECT_EQ (editor->fmMeter.active, c.fmActive);
+        EXPECT_FALSE (editor->amMeter.bipolar);
+        EXPECT_TRUE (editor->fmMeter.bipolar);
+    }
+}
+
+TEST_F (EditorTest, IgnoresMeterAndSphereMovesBelowTheirThresholds)
+{
+    engine().amGain.store (0.5f);
+    engine().fmValue.store (0.5f);
+    engine().rotAngle.store (30.0f);
+    editor->refresh();
+
+    engine().amGain.store (0.5015f);
+    engine().fmValue.store (0.4985f);
+    engine().rotAngle.store (30.04f);
+    setValue (processor, "rotRange", 90.0f); // unchanged
+    editor->refresh();
+    EXPECT_EQ (editor->amMeter.value, 0.5f);
+    EXPECT_EQ (editor->fmMeter.value, 0.5f);
+    EXPECT_EQ (editor->sphere.position, 30.0f);
+
+    engine().amGain.store (0.503f);
+    engine().fmValue.store (0.497f);
+    engine().rotAngle.store (30.06f);
+    editor->refresh();
+    EXPECT_EQ (editor->amMeter.value, 0.503f);
+    EXPECT_EQ (editor->fmMeter.value, 0.497f);
+    EXPECT_EQ (editor->sphere.position, 30.06f);
+}
+
+TEST_F (EditorTest, FeedsTheSphereFromTheRotationParametersAndAngle)
+{
+    setValue (processor, "rotCenter", -45.0f);
+    setValue (processor, "rotRange", 200.0f);
+    engine().rotAngle.store (-70.0f);
+    editor->refresh();
+    EXPECT_EQ (editor->sphere.centre, -45.0f);
+    EXPECT_EQ (editor->sphere.range, 200.0f);
+    EXPECT_EQ (editor->sphere.position, -70.0f);
+    EXPECT_TRUE (editor->sphere.active);
+
+    setValue (processor, "rotOn", 0.0f);
+    editor->refresh();
+    EXPECT_EQ (editor->sphere.position, 0.0f) << "the needle rests at the top while rotation is off";
+    EXPECT_FALSE (editor->sphere.active);
+}
+
+TEST_F (EditorTest, RepaintsOnlyTheNeedleWhenOnlyTheNeedleMoves)
+{
+    // The needle's area must cover every pixel it paints, or a moved needle would leave
+    // a trail behind.
+    auto& sphere = editor->sphere;
+    for (const float angle : { 0.0f, 37.0f, -90.0f, 135.0f, 180.0f, -179.0f })
+    {
+        SCOPED_TRACE (angle);
+        sphere.position = angle;
+        sphere.active = true;
+        const auto with = paintComponent (sphere);
+        sphere.position = angle + 180.0f; // far away, so it does not touch the area
+        const auto without = paintComponent (sphere);
+
+        const auto area = sphere.needleArea (angle);
+        for (int y = 0; y < with.getHeight(); ++y)
+            for (int x = 0; x < with.getWidth(); ++x)
+                if (with.getPixelAt (x, y) != without.getPixelAt (x, y)
+                    && ! sphere.needleArea (angle + 180.0f).contains (x, y))
+                    ASSERT_TRUE (area.contains (x, y)) << "needle pixel " << x << "," << y << " outside " << area.toString();
+        EXPECT_LT (area.getWidth() * area.getHeight(), 300 * 300 / 8) << "the area is a small part of the sphere";
+    }
+}
+
+TEST_F (EditorTest, TakesThePeaksDecaysTheLevelAndHoldsThePeak)
+{
+    engine().peakL.store (0.5f);
+    engine().peakR.store (0.25f);
+    editor->refresh();
+
+    auto& meter = editor->levelMeter;
+    EXPECT_EQ (meter.level[0], 0.5f);
+    EXPECT_EQ (meter.level[1], 0.25f);
+    EXPECT_EQ (engine().peakL.load(), 0.0f) << "each peak is taken once";
+    EXPECT_EQ (engine().peakR.load(), 0.0f);
+
+    float expectedL = 0.5f, expectedR = 0.25f;
+    for (int tick = 1; tick <= 10; ++tick)
+    {
+        SCOPED_TRACE (tick);
+        editor->refresh();
+        expectedL *= 0.82f;
+        expectedR *= 0.82f;
+        EXPECT_FLOAT_EQ (meter.level[0], expectedL);
+        EXPECT_FLOAT_EQ (meter.level[1], expectedR);
+        EXPECT_EQ (meter.peakHold[0], 0.5f);
+        EXPECT_EQ (meter.peakHold[1], 0.25f);
+    }
+
+    // A new peak above the falling bar shows at once; below it, the bar keeps falling.
+    engine().peakL.store (0.4f);
+    engine().peakR.store (0.001f);
+    editor->refresh();
+    EXPECT_EQ (meter.level[0], 0.4f);
+    EXPECT_FLOAT_EQ (meter.level[1], expectedR * 0.82f);
+    EXPECT_EQ (meter.peakHold[0], 0.5f) << "the hold only rises";
+
+    engine().peakL.store (0.9f);
+    editor->refresh();
+    EXPECT_EQ (meter.peakHold[0], 0.9f);
+
+    Mouse { meter }.click ({ 50.0f, 50.0f });
+    editor->refresh();
+    EXPECT_EQ (meter.peakHold[0], 0.0f) << "a click resets the hold until new peaks arrive";
+}
+
+TEST_F (EditorTest, EnablesUndoAndRedoExactlyWhenThereIsSomethingToUndoOrRedo)
+{
+    EXPECT_FALSE (editor->undoButton.isEnabled());
+    EXPECT_FALSE (editor->redoButton.isEnabled());
+
+    editor->mixBox.setValue (30.0, juce::sendNotificationSync);
+    settle();
+    editor->refresh();
+    EXPECT_TRUE (editor->undoButton.isEnabled());
+    EXPECT_FALSE (editor->redoButton.isEnabled());
+
+    editor->undoButton.triggerClick();
+    pumpPending();
+    editor->refresh();
+    EXPECT_EQ (value ("mix"), 100.0f);
+    EXPECT_FALSE (editor->undoButton.isEnabled());
+    EXPECT_TRUE (editor->redoButton.isEnabled());
+
+    editor->redoButton.triggerClick();
+    pumpPending();
+    editor->refresh();
+    EXPECT_EQ (value ("mix"), 30.0f);
+    EXPECT_TRUE (editor->undoButton.isEnabled());
+
+    presets().loadFactory (2);
+    editor->refresh();
+    EXPECT_FALSE (editor->undoButton.isEnabled()) << "a preset load clears the history";
+    EXPECT_FALSE (editor->redoButton.isEnabled());
+}
+
+TEST_F (EditorTest, TopBarButtonsRunTheirActions)
+{
+    editor->nextButton.triggerClick();
+    pumpPending();
+    EXPECT_EQ (presets().getCurrentIndex(), 1);
+    editor->prevButton.triggerClick();
+    editor->prevButton.triggerClick();
+    pumpPending();
+    EXPECT_EQ (presets().getCurrentIndex(), numFactory - 1) << "wraps to the last preset";
+
+    setValue (processor, "mix", 25.0f);
+    editor->copyButton.triggerClick();
+    pumpPending();
+    EXPECT_EQ (processor.activeSetup.load(), 0);
+    processor.selectSetup (1);
+    EXPECT_EQ (value ("mix"), 25.0f) << "the copy made B equal to A";
+}
