@@ -187,8 +187,8 @@ void PresetManager::setParameter (juce::RangedAudioParameter& parameter, double 
 {
     const auto& range = parameter.getNormalisableRange();
 
-    // Limited here rather than by the framework: the logarithmic "rate" mapping turns a
-    // value at or below zero into NaN before any limit applies.
+    // Limited in double precision before narrowing: a finite value past float's range
+    // would otherwise arrive as infinity.
     const auto limited = juce::jlimit (double (range.start), double (range.end), value);
     parameter.setValueNotifyingHost (parameter.convertTo0to1 (float (limited)));
 }

@@ -5,6 +5,7 @@
 
 #include <sys/resource.h>
 #include <csignal>
+#include <limits>
 
 using namespace br::test;
 
@@ -206,6 +207,18 @@ TEST_F (PresetManagerTest, SteppingFromNoListedPresetLoadsFullResetEitherWay)
         EXPECT_EQ (manager.getCurrentIndex(), 0);
         EXPECT_EQ (valuesOf (processor).at ("mix"), 100.0f);
     }
+}
+
+TEST_F (PresetManagerTest, SteppingFromAnyRestoredIndexLandsInTheList)
+{
+    // A state may carry any index; stepping on from the largest must not overflow.
+    manager.setCurrent ({ "Restored", std::numeric_limits<int>::max(), {} });
+    manager.step (+1);
+    EXPECT_EQ (manager.getCurrentIndex(), int ((juce::int64 (std::numeric_limits<int>::max()) + 1) % F));
+
+    manager.setCurrent ({ "Restored", 1000, {} });
+    manager.step (-1);
+    EXPECT_EQ (manager.getCurrentIndex(), 999 % F);
 }
 
 TEST_F (PresetManagerTest, ADamagedFileIsListedButStepsStopInFrontOfIt)

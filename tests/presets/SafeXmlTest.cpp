@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace
 {
 bool safe (const std::string& text) { return br::isSafeXml (text.data(), text.size()); }
@@ -171,4 +173,54 @@ TEST (SafeXml, NumbersFromDocumentsAreFiniteAndIntegersSaturate)
         EXPECT_EQ (br::intAttribute (e, "i", -7), c.expected);
     }
     EXPECT_EQ (br::intAttribute (e, "missing", -7), -7);
+}
+
+namespace
+{
+int depthOf (const juce::XmlElement& element)
+{
+    int deepest = 0;
+    for (auto* child : element.getChildIterator())
+        deepest = std::max (deepest, depthOf (*child));
+    return deepest + 1;
+}
+} // namespace
+
+TEST (SafeXml, EverythingItAcceptsTheFrameworkParsesWithinTheDepthLimit)
+{
+    // Deterministic mutants of a real state document: whatever the check lets through
+    // must parse, and no deeper than the limit the check enforced.
+    BrellumProcessor processor;
+    br::test::setValues (processor, br::test::unusualValues());
+    const auto seed = br::test::textOf (br::test::stateOf (processor)).toStdString();
+    const std::string alphabet = "<>/&;\"'=!?-[]x #\n";
+
+    juce::Random random (42);
+    int accepted = 0;
+
+    for (int round = 0; round < 3000; ++round)
+    {
+        auto text = seed;
+        for (int edits = 1 + random.nextInt (4); --edits >= 0;)
+        {
+            const auto at = size_t (random.nextInt (int (text.size())));
+            switch (random.nextInt (3))
+            {
+                case 0: text.insert (at, 1, alphabet[size_t (random.nextInt (int (alphabet.size())))]); break;
+                case 1: text.erase (at, size_t (random.nextInt (8))); break;
+                default: text.insert (at, text.substr (at, size_t (random.nextInt (64)))); break;
+            }
+        }
+
+        if (! safe (text))
+            continue;
+
+        ++accepted;
+        SCOPED_TRACE (text);
+        const auto xml = juce::parseXML (juce::String::fromUTF8 (text.data(), int (text.size())));
+        ASSERT_NE (xml, nullptr);
+        EXPECT_LE (depthOf (*xml), br::XmlLimits().maxDepth);
+    }
+
+    EXPECT_GT (accepted, 100);
 }
