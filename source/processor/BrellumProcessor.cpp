@@ -46,8 +46,7 @@ const juce::String BrellumProcessor::getName() const { return "Quorvane"; }
 
 void BrellumProcessor::prepareToPlay (double sampleRate, int)
 {
-    const auto rate = sampleRate > 0.0 ? sampleRate : fallbackSampleRate;
-    juce::ignoreUnused (rate);
+    engine.prepare (sampleRate > 0.0 ? sampleRate : fallbackSampleRate);
 }
 
 void BrellumProcessor::releaseResources()
@@ -104,7 +103,12 @@ void BrellumProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::Mid
 
     const auto timing = readHostTiming();
     const auto params = loadBlockParams();
-    juce::ignoreUnused (timing, params);
+
+    // With a single output the block is processed as mono.
+    const br::dsp::AudioView audio { buffer.getWritePointer (0), totalOut > 1 ? buffer.getWritePointer (1) : nullptr,
+                                     numSamples };
+    if (numSamples > 0)
+        engine.process (params, timing, audio);
 }
 
 double BrellumProcessor::getTailLengthSeconds() const { return 0.03; }

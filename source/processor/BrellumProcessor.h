@@ -1,5 +1,6 @@
 #pragma once
 #include "dsp/EngineTypes.h"
+#include "dsp/ModEngine.h"
 #include "presets/PresetManager.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -50,6 +51,8 @@ public:
     juce::AudioProcessorValueTreeState parameters;
     /** Factory and user presets and the current preset's identity. */
     br::PresetManager presetManager;
+    /** The audio path and the values it publishes for the editor. */
+    br::dsp::ModEngine engine;
 
     /** Set by any parameter change (on whatever thread makes it) unless `applyingState`. */
     std::atomic<bool> modified { false };
