@@ -151,7 +151,8 @@ void BrellumEditor::Artwork::paint (juce::Graphics& g)
 
     if (cache.isNull() || pixelScale != cacheScale)
     {
-        cache = juce::Image (juce::Image::ARGB, cacheWidth, cacheHeight, false, juce::SoftwareImageType());
+        // Opaque pixels: copying them needs no blending.
+        cache = juce::Image (juce::Image::RGB, cacheWidth, cacheHeight, false, juce::SoftwareImageType());
         juce::Graphics cacheGraphics (cache);
         cacheGraphics.addTransform (juce::AffineTransform::scale (pixelScale));
         drawPicture (cacheGraphics);

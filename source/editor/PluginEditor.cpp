@@ -288,33 +288,58 @@ void BrellumEditor::refresh()
 
     refreshSphere (rotOn);
 
+    // A moving bar is drawn again only where it moved; a switch redraws all of it.
     const auto feedMeter = [] (br::ui::ModMeterBar& meter, float value, bool on)
     {
         value = juce::jlimit (-1.0f, 1.0f, value);
-        if (std::abs (value - meter.value) > 0.002f || on != meter.active)
+        if (on != meter.active)
         {
             meter.value = value;
             meter.active = on;
             meter.repaint();
         }
+        else if (std::abs (value - meter.value) > 0.002f)
+        {
+            meter.repaint (meter.areaChangedBetween (meter.value, value));
+            meter.value = value;
+        }
     };
     feedMeter (amMeter, amOn ? engine.amGain.load() : 1.0f, amOn);
     feedMeter (fmMeter, fmOn ? engine.fmValue.load() : 0.0f, fmOn);
 
-    // Take-and-clear: the audio thread only ever raises the peaks.
+    // Take-and-clear: the audio thread only ever raises the peaks. The meter is drawn
+    // again when a bar moves by more than a fraction of a pixel or a readout changes;
+    // a silent meter costs nothing.
     const float peaks[] { engine.peakL.exchange (0.0f), engine.peakR.exchange (0.0f) };
+    bool levelMoved = false;
     for (size_t c = 0; c < 2; ++c)
     {
-        levelMeter.level[c] = juce::jmax (levelMeter.level[c] * 0.82f, peaks[c]);
-        levelMeter.peakHold[c] = juce::jmax (levelMeter.peakHold[c], peaks[c]);
+        using Meter = br::ui::LevelMeter;
+        const auto level = juce::jmax (levelMeter.level[c] * 0.82f, peaks[c]);
+        const auto hold = juce::jmax (levelMeter.peakHold[c], peaks[c]);
+        levelMoved = levelMoved || std::abs (Meter::barFraction (level) - Meter::barFraction (levelMeter.level[c])) > 0.002f
+                     || (Meter::barFraction (level) == 0.0f) != (Meter::barFraction (levelMeter.level[c]) == 0.0f)
+                     || Meter::readoutText (hold) != Meter::readoutText (levelMeter.peakHold[c]);
+        levelMeter.level[c] = level;
+        levelMeter.peakHold[c] = hold;
     }
-    levelMeter.repaint();
+    if (levelMoved)
+        levelMeter.repaint();
 
-    // In "Auto" the boxes follow the host tempo, so they are repainted on every tick.
-    hzBox.setEnabled (! autoSync);
-    bpmBox.setEnabled (! autoSync);
-    hzBox.repaint();
-    bpmBox.repaint();
+    // In "Auto" the boxes show the rate the host tempo gives, which can change at any
+    // block; they are drawn again when their text does.
+    if (hzBox.isEnabled() == autoSync)
+    {
+        hzBox.setEnabled (! autoSync);
+        bpmBox.setEnabled (! autoSync);
+    }
+    const auto tempoText = autoSync ? hzBox.displayText() + " " + bpmBox.displayText() : juce::String();
+    if (tempoText != shownTempoText)
+    {
+        shownTempoText = tempoText;
+        hzBox.repaint();
+        bpmBox.repaint();
+    }
 
     const auto live = processor.activeSetup.load() == 0 ? juce::String ("A") : juce::String ("B");
     const auto other = live == "A" ? juce::String ("B") : juce::String ("A");

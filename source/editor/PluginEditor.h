@@ -185,6 +185,8 @@ private:
     void showFailure (const juce::String& title, const juce::String& reason);
 
     float scale = 1.0f;
+    /** The texts the rate boxes show in "Auto" (empty in "Manual"). */
+    juce::String shownTempoText;
 
     // The open name dialog, if any. It uses our look-and-feel, which dies with us, so
     // the destructor closes it first.

@@ -186,6 +186,48 @@ TEST_F (EditorTest, RepaintsOnlyTheNeedleWhenOnlyTheNeedleMoves)
     }
 }
 
+TEST_F (EditorTest, RepaintsOnlyTheMovingPartOfAModulationMeter)
+{
+    // Every pixel that differs between the two values must lie in the area repainted.
+    struct Case
+    {
+        const char* what;
+        bool bipolar;
+        float from, to;
+    };
+    const Case cases[] {
+        { "fill rises", false, 0.50f, 0.52f },    { "fill falls", false, 0.90f, 0.40f },
+        { "fill empties", false, 0.30f, 0.0f },   { "tiny fill", false, 0.01f, 0.03f },
+        { "full", false, 0.97f, 1.0f },           { "marker up", true, 0.10f, 0.14f },
+        { "marker jumps", true, -0.9f, 0.8f },    { "marker at the ends", true, 1.0f, 0.95f },
+        { "marker at the bottom", true, -1.0f, -0.97f },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.what);
+        for (const bool active : { true, false })
+        {
+            br::ui::ModMeterBar meter;
+            meter.setBounds (0, 0, 22, 241);
+            meter.bipolar = c.bipolar;
+            meter.active = active;
+            meter.value = c.from;
+            const auto before = paintComponent (meter);
+            meter.value = c.to;
+            const auto after = paintComponent (meter);
+
+            const auto area = meter.areaChangedBetween (c.from, c.to);
+            for (int y = 0; y < before.getHeight(); ++y)
+                for (int x = 0; x < before.getWidth(); ++x)
+                    if (before.getPixelAt (x, y) != after.getPixelAt (x, y))
+                        ASSERT_TRUE (area.contains (x, y)) << x << "," << y << " outside " << area.toString();
+            if (std::abs (c.from - c.to) < 0.1f)
+                EXPECT_LT (area.getHeight(), 40) << "a small move repaints a small area";
+        }
+    }
+}
+
 TEST_F (EditorTest, TakesThePeaksDecaysTheLevelAndHoldsThePeak)
 {
     engine().peakL.store (0.5f);
