@@ -1,4 +1,5 @@
 #include "EditorTestSupport.h"
+#include "ui/Palette.h"
 
 #include <cmath>
 
@@ -316,4 +317,36 @@ TEST_F (EditorTest, TopBarButtonsRunTheirActions)
     EXPECT_EQ (processor.activeSetup.load(), 0);
     processor.selectSetup (1);
     EXPECT_EQ (value ("mix"), 25.0f) << "the copy made B equal to A";
+}
+
+TEST (EditorPresetField, DrawsTheLineAndADropDownMarkAndOpensOnPress)
+{
+    namespace colours = br::ui::colours;
+    BrellumEditor::PresetField field;
+    field.setBounds (0, 0, 553, 30);
+    field.text = "A: Seasick*";
+    const auto image = paintComponent (field);
+
+    EXPECT_COLOUR_NEAR (image.getPixelAt (20, 15), colours::topField, 1) << "body";
+    EXPECT_EQ (image.getPixelAt (0, 0).getAlpha(), 0) << "rounded corner";
+    EXPECT_COLOUR_NEAR (image.getPixelAt (553 - 24, 15), colours::textDim, 90) << "separator of the mark";
+    EXPECT_COLOUR_NEAR (image.getPixelAt (553 - 12, 15), colours::text, 40) << "drop-down arrow";
+
+    // The text is centred in the width left of the mark.
+    int left = 553, right = 0;
+    for (int y = 5; y < 25; ++y)
+        for (int x = 5; x < 553 - 30; ++x)
+            if (image.getPixelAt (x, y).getRed() > 150)
+            {
+                left = juce::jmin (left, x);
+                right = juce::jmax (right, x);
+            }
+    ASSERT_LT (left, right);
+    EXPECT_NEAR ((left + right) / 2.0, (553 - 30) / 2.0, 3.0);
+
+    int clicks = 0;
+    field.onClick = [&] { ++clicks; };
+    for (const auto mods : { juce::ModifierKeys::leftButtonModifier, juce::ModifierKeys::rightButtonModifier })
+        Mouse { field }.press ({ 100.0f, 15.0f }, juce::ModifierKeys (mods));
+    EXPECT_EQ (clicks, 2) << "any button opens the menu, on press";
 }
