@@ -17,7 +17,7 @@ double defaultOf (BrellumProcessor& p, const char* id)
     return (double) parameter.convertFrom0to1 (parameter.getDefaultValue());
 }
 
-float valueOf (BrellumProcessor& p, const char* id) { return p.parameters.getRawParameterValue (id)->load(); }
+std::atomic<float>& rawValueOf (BrellumProcessor& p, const char* id) { return *p.parameters.getRawParameterValue (id); }
 
 /** Size products in single precision, rounded half to even: 0.75 gives 820 x 446. */
 int scaledSize (int base, float s) { return (int) std::nearbyint ((float) base * s); }
@@ -50,7 +50,13 @@ BrellumEditor::BrellumEditor (BrellumProcessor& p)
       rotOnButton (juce::Colours::white),
       amPhaseBox (parameterOf (p, "amPhase"), br::ui::ChoiceBox::Mode::step, &p.undoManager),
       fmPhaseBox (parameterOf (p, "fmPhase"), br::ui::ChoiceBox::Mode::step, &p.undoManager),
-      sphere (parameterOf (p, "rotCenter"), &p.undoManager)
+      sphere (parameterOf (p, "rotCenter"), &p.undoManager),
+      syncValue (rawValueOf (p, "sync")),
+      amOnValue (rawValueOf (p, "amOn")),
+      fmOnValue (rawValueOf (p, "fmOn")),
+      rotOnValue (rawValueOf (p, "rotOn")),
+      rotCenterValue (rawValueOf (p, "rotCenter")),
+      rotRangeValue (rawValueOf (p, "rotRange"))
 {
     setLookAndFeel (&lookAndFeel);
 
@@ -280,10 +286,10 @@ void BrellumEditor::mouseDown (const juce::MouseEvent&)
 
 void BrellumEditor::refresh()
 {
-    const bool autoSync = valueOf (processor, "sync") > 0.5f;
-    const bool amOn = valueOf (processor, "amOn") > 0.5f;
-    const bool fmOn = valueOf (processor, "fmOn") > 0.5f;
-    const bool rotOn = valueOf (processor, "rotOn") > 0.5f;
+    const bool autoSync = syncValue.load() > 0.5f;
+    const bool amOn = amOnValue.load() > 0.5f;
+    const bool fmOn = fmOnValue.load() > 0.5f;
+    const bool rotOn = rotOnValue.load() > 0.5f;
     auto& engine = processor.engine;
 
     refreshSphere (rotOn);
@@ -358,8 +364,8 @@ void BrellumEditor::refresh()
 
 void BrellumEditor::refreshSphere (bool rotationOn)
 {
-    const auto centre = valueOf (processor, "rotCenter");
-    const auto range = valueOf (processor, "rotRange");
+    const auto centre = rotCenterValue.load();
+    const auto range = rotRangeValue.load();
     const auto position = rotationOn ? processor.engine.rotAngle.load() : 0.0f;
 
     const bool wedgeMoved = std::abs (centre - sphere.centre) > 0.01f || std::abs (range - sphere.range) > 0.01f

@@ -188,6 +188,14 @@ private:
     /** The texts the rate boxes show in "Auto" (empty in "Manual"). */
     juce::String shownTempoText;
 
+    // The parameter values the refresh reads on every tick, looked up once.
+    std::atomic<float>& syncValue;
+    std::atomic<float>& amOnValue;
+    std::atomic<float>& fmOnValue;
+    std::atomic<float>& rotOnValue;
+    std::atomic<float>& rotCenterValue;
+    std::atomic<float>& rotRangeValue;
+
     // The open name dialog, if any. It uses our look-and-feel, which dies with us, so
     // the destructor closes it first.
     juce::Component::SafePointer<juce::AlertWindow> nameDialog;

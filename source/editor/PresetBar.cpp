@@ -334,7 +334,10 @@ void BrellumEditor::savePresetToFile()
     const auto start = folder.getChildFile (
         juce::File::createLegalFileName (processor.presetManager.getCurrentName()) + presetExtension);
     fileChooser = std::make_unique<juce::FileChooser> ("Save Quorvane Preset", start, "*.brlm");
-    fileChooser->launchAsync (juce::FileBrowserComponent::saveMode | juce::FileBrowserComponent::warnAboutOverwriting,
+    // Without canSelectFiles the framework's own dialog lists no files to pick or to
+    // overwrite, and it rejects the flags outright in a debug build.
+    fileChooser->launchAsync (juce::FileBrowserComponent::saveMode | juce::FileBrowserComponent::canSelectFiles
+                                  | juce::FileBrowserComponent::warnAboutOverwriting,
                               [editor = SafePointer<BrellumEditor> (this)] (const juce::FileChooser& chooser)
                               {
                                   if (editor != nullptr)

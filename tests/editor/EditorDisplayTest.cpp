@@ -73,6 +73,17 @@ protected:
     std::unique_ptr<BrellumEditor> editor;
     juce::int64 timeStep = 0;
 };
+
+/** Types `text` into a value box the way a user does: double-click, type, Return. */
+void typeInto (br::ui::ValueBox& box, const juce::String& text)
+{
+    Mouse { box }.doubleClick ({ 10.0f, 10.0f });
+    auto* field = box.getEditor();
+    ASSERT_NE (field, nullptr);
+    field->setText (text, false);
+    field->keyPressed (juce::KeyPress (juce::KeyPress::returnKey));
+    pumpUntil ([&] { return ! box.isEditing(); });
+}
 } // namespace
 
 TEST_F (EditorOnDisplay, UndoesAFaderDragAndAFollowingChoiceClickSeparately)
@@ -291,4 +302,34 @@ TEST_F (EditorOnDisplay, FileDialogsOpenAndGoWithTheEditor)
     editor.reset();
     ASSERT_TRUE (pumpUntil ([] { return ! anythingModal(); })) << "the dialog closes with its editor";
     EXPECT_EQ (presets().getCurrentIndex(), 0);
+}
+
+TEST_F (EditorOnDisplay, TypedTextReachesTheParameters)
+{
+    struct Case
+    {
+        const char* what;
+        br::ui::ValueBox BrellumEditor::*box;
+        const char* typed;
+        const char* parameter;
+        float expected;
+    };
+    const Case cases[] {
+        { "decimal comma in Hz", &BrellumEditor::hzBox, "1,5", "rate", 1.5f },
+        { "unit in Hz", &BrellumEditor::hzBox, "2.5 Hz", "rate", 2.5f },
+        { "BPM becomes Hz", &BrellumEditor::bpmBox, "120", "rate", 2.0f },
+        { "1,000 BPM is 1 BPM, 1/60 Hz snapped to 0.02", &BrellumEditor::bpmBox, "1,000", "rate", 0.02f },
+        { "unreadable Hz gives the minimum", &BrellumEditor::hzBox, "abc", "rate", 0.01f },
+        { "gain with unit", &BrellumEditor::gainBox, "-3 dB", "gain", -3.0f },
+        { "gain with plus", &BrellumEditor::gainBox, "+6", "gain", 6.0f },
+        { "gain beyond the range", &BrellumEditor::gainBox, "40", "gain", 12.0f },
+        { "mix", &BrellumEditor::mixBox, "52 %", "mix", 52.0f },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.what);
+        typeInto ((*editor).*(c.box), c.typed);
+        EXPECT_NEAR (value (c.parameter), c.expected, 1.0e-6f);
+    }
 }
