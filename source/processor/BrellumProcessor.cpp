@@ -88,6 +88,16 @@ br::dsp::HostTiming BrellumProcessor::readHostTiming() const
 
 void BrellumProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
 {
+    runEngine (buffer, false);
+}
+
+void BrellumProcessor::processBlockBypassed (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+{
+    runEngine (buffer, true);
+}
+
+void BrellumProcessor::runEngine (juce::AudioBuffer<float>& buffer, bool bypassed) noexcept
+{
     juce::ScopedNoDenormals noDenormals;
 
     const auto numSamples = buffer.getNumSamples();
@@ -104,11 +114,14 @@ void BrellumProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::Mid
     const auto timing = readHostTiming();
     const auto params = loadBlockParams();
 
-    // With a single output the block is processed as mono.
-    const br::dsp::AudioView audio { buffer.getWritePointer (0), totalOut > 1 ? buffer.getWritePointer (1) : nullptr,
-                                     numSamples };
-    if (numSamples > 0)
-        engine.process (params, timing, audio);
+    if (numSamples <= 0 || ! engine.isPrepared())
+        return;
+
+    br::dsp::AudioView view;
+    view.left = buffer.getWritePointer (0);
+    view.right = getTotalNumOutputChannels() > 1 && buffer.getNumChannels() > 1 ? buffer.getWritePointer (1) : nullptr;
+    view.numSamples = numSamples;
+    engine.process (params, timing, view, bypassed);
 }
 
 double BrellumProcessor::getTailLengthSeconds() const { return 0.03; }

@@ -10,6 +10,9 @@ import wave
 w = wave.open(sys.argv[1])
 ch, n, sr = w.getnchannels(), w.getnframes(), w.getframerate()
 data = struct.unpack('<%dh' % (n * ch), w.readframes(n))
+# jack_rec may catch a few silent buffers while it connects: judge the settled part.
+skip = min(n // 2, sr // 4)
+data, n = data[skip * ch:], n - skip
 frames = [sum((data[i * ch + c] / 32768.0) ** 2 for c in range(ch)) for i in range(n)]
 peak = max(abs(x) for x in data) / 32768.0 if data else 0.0
 win = 400
