@@ -27,7 +27,18 @@ ticks_per_second=$(getconf CLK_TCK)
 # CPU time (user + system) of a process so far, in clock ticks.
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 
-stop() { kill "$1" 2>/dev/null || true; wait "$1" 2>/dev/null || true; }
+# Ends one process we started and waits until it is gone (a JACK server needs time to
+# leave its registry clean before the next one starts).
+stop()
+{
+    kill "$1" 2>/dev/null || return 0
+    for _ in $(seq 1 50); do
+        kill -0 "$1" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -9 "$1" 2>/dev/null || true
+    wait "$1" 2>/dev/null || true
+}
 
 # A display large enough for the 200 % window (2188 x 1188 and the title bar).
 start_display()
