@@ -21,7 +21,7 @@ cmake --build "$build" -j2 --target Quorvane_Standalone br_state_tool >/dev/null
 app="$build/Quorvane_artefacts/Release/Standalone/Quorvane"
 tool="$build/br_state_tool"
 
-source "$root/tests/hosts/common.sh"
+source "$root/tests/editor/e2e/common_editor.sh"
 ticks_per_second=$(getconf CLK_TCK)
 
 # CPU time (user + system) of a process so far, in clock ticks.
@@ -40,22 +40,6 @@ stop()
     wait "$1" 2>/dev/null || true
 }
 
-# A display large enough for the 200 % window (2188 x 1188 and the title bar).
-start_display()
-{
-    local n
-    for n in $(seq 100 199); do
-        if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-            Xvfb ":$n" -screen 0 2560x1600x24 -nolisten tcp >"$BR_TMP/xvfb.log" 2>&1 &
-            xvfb_pid=$!
-            BR_PIDS+=($xvfb_pid)
-            export DISPLAY=":$n"
-            br_wait_for 10 xdpyinfo && return 0
-        fi
-    done
-    br_fail "no free X display"
-}
-
 measure()
 {
     local percent=$1 audio=$2
@@ -72,7 +56,7 @@ measure()
 </PROPERTIES>
 XML
 
-    start_display
+    br_start_own_xvfb 2560x1600 # room for the 200 % window
     local jack_pid="" source_pid=""
     if [ "$audio" = running ]; then
         br_start_jackd

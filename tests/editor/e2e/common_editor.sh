@@ -2,6 +2,31 @@
 # display, JACK server and home, torn down on exit).
 source "$(dirname "${BASH_SOURCE[0]}")/../../hosts/common.sh"
 
+# A private X display of the given size. Two tests starting at once may both find the
+# same number free; the display is ours only when our server holds its lock, otherwise
+# the next number is tried.
+br_start_own_xvfb()
+{
+    local size=${1:-1600x1200} n pid
+    for n in $(seq 100 199); do
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+        Xvfb ":$n" -screen 0 "${size}x24" -nolisten tcp >"$BR_TMP/xvfb.log" 2>&1 &
+        pid=$!
+        for _ in $(seq 1 100); do
+            kill -0 "$pid" 2>/dev/null || break
+            if [ "$(tr -d ' \n' <"/tmp/.X$n-lock" 2>/dev/null)" = "$pid" ] && DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
+                BR_PIDS+=($pid)
+                xvfb_pid=$pid
+                export DISPLAY=":$n"
+                return 0
+            fi
+            sleep 0.1
+        done
+        kill "$pid" 2>/dev/null || true
+    done
+    br_fail "no free X display"
+}
+
 # The colour of one screen pixel as "#RRGGBB".
 br_pixel()
 {
@@ -20,15 +45,16 @@ sys.exit(0 if max(abs(x - y) for x, y in zip(channels(a), channels(b))) <= toler
 PY
 }
 
-# Checks that the editor's panel is drawn with its top-left corner at ($2, $3) of the
+# True when the editor's panel is drawn with its top-left corner at ($2, $3) of the
 # screenshot $1: the top bar, the preset field and the background's bright centre.
-br_expect_panel_at()
+# Says what it found otherwise.
+br_panel_at()
 {
     local shot=$1 ex=$2 ey=$3 pixel
     pixel=$(br_pixel "$shot" $((ex + 700)) $((ey + 42)))
-    br_colour_near "$pixel" "#121821" 2 || br_fail "no top bar at $ex,$ey (found $pixel)"
+    br_colour_near "$pixel" "#121821" 2 || { echo "no top bar at $ex,$ey (found $pixel)"; return 1; }
     pixel=$(br_pixel "$shot" $((ex + 200)) $((ey + 12)))
-    br_colour_near "$pixel" "#1F2733" 3 || br_fail "no preset field at $ex,$ey (found $pixel)"
+    br_colour_near "$pixel" "#1F2733" 3 || { echo "no preset field at $ex,$ey (found $pixel)"; return 1; }
     pixel=$(br_pixel "$shot" $((ex + 547)) $((ey + 100)))
-    br_colour_near "$pixel" "#1F2A3C" 4 || br_fail "no background centre at $ex,$ey (found $pixel)"
+    br_colour_near "$pixel" "#1F2A3C" 4 || { echo "no background centre at $ex,$ey (found $pixel)"; return 1; }
 }

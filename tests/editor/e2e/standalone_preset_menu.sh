@@ -6,22 +6,29 @@
 source "$(dirname "$0")/common_editor.sh"
 app="$1"; tool="$2"
 br_temp_home
-br_start_xvfb
+br_start_own_xvfb
 
 "$app" >"$BR_TMP/app.log" 2>&1 &
 app_pid=$!
 BR_PIDS+=($app_pid)
 br_wait_for 30 xdotool search --name '^Quorvane$' || br_fail "no window titled Quorvane"
-sleep 1
 window=$(xdotool search --name '^Quorvane$' | head -1)
-eval "$(xdotool getwindowgeometry --shell "$window")"
 
 # The wrapper puts its title bar (and any notice) above the editor and a one-pixel
-# border around the window; the editor fills the rest.
-[ "$WIDTH" -eq 1096 ] || br_fail "window is $WIDTH wide, expected the 1094-pixel editor and its border"
-ex=$((X + 1)); ey=$((Y + HEIGHT - 1 - 594))
-import -window root "$BR_TMP/before.png"
-br_expect_panel_at "$BR_TMP/before.png" "$ex" "$ey"
+# border around the window; the editor fills the rest. The window may still settle
+# after it first appears, so look until the panel is where the geometry says.
+found=""
+for _ in $(seq 1 30); do
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    ex=$((X + 1)); ey=$((Y + HEIGHT - 1 - 594))
+    import -window root "$BR_TMP/before.png"
+    if [ "$WIDTH" -eq 1096 ] && found=$(br_panel_at "$BR_TMP/before.png" "$ex" "$ey"); then
+        found=ok
+        break
+    fi
+    sleep 0.5
+done
+[ "$found" = ok ] || br_fail "the editor is not shown (window ${WIDTH}x$HEIGHT): $found"
 
 # The menu opens on the press, attached to the field.
 xdotool mousemove $((ex + 300)) $((ey + 23)); sleep 0.3
