@@ -14,7 +14,7 @@ br_start_own_xvfb()
         pid=$!
         for _ in $(seq 1 100); do
             kill -0 "$pid" 2>/dev/null || break
-            if [ "$(tr -d ' \n' <"/tmp/.X$n-lock" 2>/dev/null)" = "$pid" ] && DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
+            if [ "$(tr -d ' \n' 2>/dev/null <"/tmp/.X$n-lock")" = "$pid" ] && DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
                 BR_PIDS+=($pid)
                 xvfb_pid=$pid
                 export DISPLAY=":$n"
