@@ -52,8 +52,9 @@ public:
 
     private:
         /** The picture never changes, so it is drawn once per device pixel scale and
-            then copied; the copy lands on whole device pixels, so it is the very
-            picture a direct drawing would give, as sharp at every size. */
+            then copied. The copy lands on whole device pixels: it is the picture a
+            direct drawing gives (a rare gradient pixel may round one step the other
+            way), as sharp at every size. */
         juce::Image cache;
         float cacheScale = 0.0f;
     };
