@@ -1,6 +1,3 @@
-#include "processor/BrellumProcessor.h"
+#include "editor/PluginEditor.h"
 
-juce::AudioProcessorEditor* BrellumProcessor::createEditor()
-{
-    return new juce::GenericAudioProcessorEditor (*this);
-}
+juce::AudioProcessorEditor* BrellumProcessor::createEditor() { return new BrellumEditor (*this); }

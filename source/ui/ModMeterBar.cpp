@@ -6,6 +6,40 @@ namespace br::ui
 ModMeterBar::ModMeterBar() = default;
 ModMeterBar::~ModMeterBar() = default;
 
+namespace
+{
+/** The rows of the moving part at `value`: the fill's cap, or the marker. */
+juce::Range<float> movingRows (bool bipolar, float value, float ih)
+{
+    if (! bipolar)
+    {
+        const auto top = ih + 2.0f - ih * juce::jlimit (0.0f, 1.0f, value);
+        return { top, top + juce::jmax (juce::jmin (ih + 2.0f - top, 10.0f), 0.0f) };
+    }
+
+    const auto markerHeight = juce::jmin (ih, 16.0f);
+    auto y = 2.0f + ih * (0.5f - 0.5f * value) - 8.0f;
+    y = y < 2.0f ? 2.0f : juce::jmin (y, juce::jmax (ih - 16.0f, 0.0f) + 2.0f);
+    return { y, y + markerHeight };
+}
+} // namespace
+
+juce::Rectangle<int> ModMeterBar::areaChangedBetween (float from, float to) const
+{
+    const auto ih = juce::jmax ((float) getHeight() - 4.0f, 0.0f);
+    const auto a = movingRows (bipolar, from, ih);
+    const auto b = movingRows (bipolar, to, ih);
+
+    // Unipolar, everything between the two fill edges changes too; bipolar, only the
+    // two marker places do, but one span covering both is as cheap to draw. One pixel
+    // more on each side for the smoothed edges.
+    const auto top = juce::jmin (a.getStart(), b.getStart()) - 1.0f;
+    const auto bottom = juce::jmax (a.getEnd(), b.getEnd()) + 1.0f;
+    return juce::Rectangle<float> (0.0f, top, (float) getWidth(), bottom - top)
+        .getSmallestIntegerContainer()
+        .getIntersection (getLocalBounds());
+}
+
 void ModMeterBar::paint (juce::Graphics& g)
 {
     const auto w = (float) getWidth();

@@ -18,6 +18,11 @@ public:
     /** False keeps the shape but multiplies every alpha by 0.3. */
     bool active = true;
 
+    /** The pixels that differ between the bar drawn at `from` and drawn at `to` (same
+        `bipolar` and `active`): the edge and cap of the fill, or the two marker places.
+        A bar that moves a little needs only this area drawn again. */
+    juce::Rectangle<int> areaChangedBetween (float from, float to) const;
+
     void paint (juce::Graphics&) override;
 
 private:

@@ -39,6 +39,29 @@ float RotationSphere::angleAt (juce::Point<float> localPos) const
     return std::round (degrees);
 }
 
+juce::Path RotationSphere::needlePath (float positionDegrees) const
+{
+    const auto w = (float) getWidth();
+    const auto h = (float) getHeight();
+    const auto r = juce::jmin (w, h) / 2.0f - 6.0f;
+    const auto cx = w / 2.0f;
+    const auto cy = h / 2.0f;
+    const auto pointAt = [cx, cy] (float distance, float screenAngle)
+    { return juce::Point<float> (cx + distance * std::sin (screenAngle), cy - distance * std::cos (screenAngle)); };
+
+    // A sliver from just outside the sphere to a little beyond half its radius.
+    const auto phi = -positionDegrees * juce::MathConstants<float>::pi / 180.0f;
+    juce::Path needle;
+    needle.addTriangle (pointAt (r + 2.0f, phi - 0.018f), pointAt (r + 2.0f, phi + 0.018f), pointAt (0.58f * r, phi));
+    return needle;
+}
+
+juce::Rectangle<int> RotationSphere::needleArea (float positionDegrees) const
+{
+    // One pixel of anti-aliased edge on each side, one more for rounding.
+    return needlePath (positionDegrees).getBounds().expanded (2.0f).getSmallestIntegerContainer();
+}
+
 void RotationSphere::mouseDown (const juce::MouseEvent& e)
 {
     attachment.beginGesture();
@@ -134,12 +157,8 @@ void RotationSphere::paint (juce::Graphics& g)
                                              cy - 0.05f * r, false));
     g.fillEllipse (cx - 0.82f * r, cy - 0.96f * r, 1.64f * r, 0.95f * r);
 
-    // Needle: a sliver from just outside the sphere to a little beyond half its radius.
-    const auto phi = -position * juce::MathConstants<float>::pi / 180.0f;
-    juce::Path needle;
-    needle.addTriangle (pointAt (r + 2.0f, phi - 0.018f), pointAt (r + 2.0f, phi + 0.018f), pointAt (0.58f * r, phi));
     g.setColour (whiteAlpha (active ? 0xF2 : 0x66));
-    g.fillPath (needle);
+    g.fillPath (needlePath (position));
 
     g.setColour (blackAlpha (0xCC));
     g.drawEllipse (sphere, 1.5f);

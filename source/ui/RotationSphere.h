@@ -30,6 +30,13 @@ public:
     /** The whole degree (within -180..180) that a press at `localPos` sets. */
     float angleAt (juce::Point<float> localPos) const;
 
+    /** The needle drawn at `positionDegrees`, in local coordinates. */
+    juce::Path needlePath (float positionDegrees) const;
+    /** The pixels the needle at `positionDegrees` can touch, anti-aliasing included:
+        moving only the needle needs a repaint of the old and the new area, not of the
+        whole sphere. */
+    juce::Rectangle<int> needleArea (float positionDegrees) const;
+
     void mouseDown (const juce::MouseEvent&) override;
     void mouseDrag (const juce::MouseEvent&) override;
     void mouseUp (const juce::MouseEvent&) override;

@@ -159,6 +159,11 @@ public:
                 return;
             }
         }
+
+        // Everything else paints into images and needs no display. With none named,
+        // JUCE would connect to ":0.0", and a server that someone else runs there (and
+        // may stop mid-run, which kills this process) must stay out of the tests.
+        setenv ("DISPLAY", ":65535", 1);
     }
 };
 

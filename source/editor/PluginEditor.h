@@ -1,0 +1,205 @@
+#pragma once
+#include "processor/BrellumProcessor.h"
+#include "ui/BRLookAndFeel.h"
+#include "ui/BarButton.h"
+#include "ui/ChoiceBox.h"
+#include "ui/DepthFader.h"
+#include "ui/LedButton.h"
+#include "ui/LevelMeter.h"
+#include "ui/ModMeterBar.h"
+#include "ui/RotaryKnob.h"
+#include "ui/RotationSphere.h"
+#include "ui/ValueBox.h"
+
+#include <juce_audio_processors/juce_audio_processors.h>
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <memory>
+#include <vector>
+
+/** The plug-in's window content: one fixed panel of 1094 x 594 logical pixels, drawn
+    at the "Interface Size" the user chose, that shows every parameter, the live
+    modulation, the preset bar and the A/B set-ups.
+
+    It never touches audio: it reaches the processor through parameter attachments, a
+    few message-thread operations (undo, set-ups, presets) and atomic reads of the
+    values the audio thread publishes, polled 30 times a second. Everything here runs
+    on the message thread. */
+class BrellumEditor : public juce::AudioProcessorEditor, private juce::Timer
+{
+public:
+    explicit BrellumEditor (BrellumProcessor&);
+    ~BrellumEditor() override;
+
+    static constexpr int baseWidth = 1094;
+    static constexpr int baseHeight = 594;
+    static constexpr float minScale = 0.5f;
+    static constexpr float maxScale = 2.5f;
+    static constexpr int refreshHz = 30;
+    static constexpr int tooltipDelayMs = 600;
+
+    /** Everything that is not a control: background, top bar, section titles, captions,
+        scales and the product name. Always 1094 x 594 in its own coordinates; the
+        interface size is a transform on it, and it is the parent of every control. */
+    class Artwork : public juce::Component
+    {
+    public:
+        Artwork();
+        void paint (juce::Graphics&) override;
+
+        /** The picture itself, drawn straight into `g` in artwork coordinates. */
+        static void drawPicture (juce::Graphics& g);
+
+    private:
+        /** The picture never changes, so it is drawn once per device pixel scale and
+            then copied. The copy lands on whole device pixels: it is the picture a
+            direct drawing gives (a rare gradient pixel may round one step the other
+            way), as sharp at every size. */
+        juce::Image cache;
+        float cacheScale = 0.0f;
+    };
+
+    /** The preset line of the top bar: live set-up letter, preset name and "*" when
+        modified, with a drop-down mark. Opens the preset menu on press. */
+    class PresetField : public juce::Component, public juce::SettableTooltipClient
+    {
+    public:
+        PresetField();
+        ~PresetField() override;
+
+        juce::String text;
+        std::function<void()> onClick;
+
+        void mouseEnter (const juce::MouseEvent&) override;
+        void mouseExit (const juce::MouseEvent&) override;
+        void mouseDown (const juce::MouseEvent&) override;
+        void paint (juce::Graphics&) override;
+    };
+
+    void mouseDown (const juce::MouseEvent&) override;
+    void resized() override;
+
+    /** Carries the processor's state into the widgets; repaints only what moved by
+        more than its threshold, except the level meter and the rate boxes. */
+    void refresh();
+
+    //==========================================================================
+    // Preset bar and menus. The menus are built from the current state each time
+    // they open; building and handling a result are separate steps so that both can
+    // be checked without a menu on screen.
+
+    void showPresetMenu();
+    void showMainMenu();
+    void savePresetWithNameDialog();
+    void savePresetToFile();
+    void loadPresetFromFile();
+    void showAbout();
+
+    /** The preset menu for the given user list (factory items 1000 + i, user items
+        2000 + j, actions 1 to 6). */
+    juce::PopupMenu buildPresetMenu (const juce::Array<juce::File>& userPresets) const;
+    /** Runs the preset menu's item `result`; `userPresets` is the list the menu showed. */
+    void presetMenuChosen (int result, const juce::Array<juce::File>& userPresets);
+    juce::PopupMenu buildMainMenu() const;
+    void mainMenuChosen (int result);
+
+    /** The save button: overwrites the current user preset's own file, or asks for a
+        name when there is no such file. */
+    void quickSave();
+    /** The preset menu's delete item: deletes the current user preset's own file and
+        then loads the defaults; tells the user when nothing could be deleted. */
+    void deleteCurrentPreset();
+    /** What the file dialogs do with their result; an empty file (cancelled) does nothing. */
+    void saveToChosenFile (const juce::File& chosen);
+    void loadChosenFile (const juce::File& chosen);
+    /** Saves the user preset named `typedName` (trimmed, made a legal file name). */
+    void saveUnderName (const juce::String& typedName);
+
+    /** Applies a scale from the size menu or the stored state: clamped to [0.5, 2.5]
+        (a value that is not a number gives 1), written to the editor and the
+        processor, then the transform and the size. */
+    void setInterfaceScale (float newScale);
+    float getInterfaceScale() const noexcept { return scale; }
+
+    /** The about box's message. */
+    static juce::String aboutText();
+    /** The file the quick save would overwrite and the delete item would delete:
+        the current user preset's own file, or an empty File when the folder has
+        changed so that the current preset cannot be told apart from another one. */
+    juce::File currentPresetFile() const;
+
+    //==========================================================================
+    // The children, in construction order. Public so that tests and the renderer can
+    // drive them as a user would.
+
+    BrellumProcessor& processor;
+    br::ui::BRLookAndFeel lookAndFeel;
+    Artwork artwork;
+    juce::TooltipWindow tooltipWindow;
+
+    br::ui::BarButton logoButton;
+    br::ui::BarButton undoButton;
+    br::ui::BarButton redoButton;
+    PresetField presetField;
+    br::ui::BarButton prevButton;
+    br::ui::BarButton nextButton;
+    br::ui::BarButton copyButton;
+    br::ui::BarButton setupButton;
+    br::ui::BarButton saveButton;
+    br::ui::BarButton menuButton;
+
+    br::ui::ChoiceBox syncBox;
+    br::ui::ChoiceBox xFactorBox;
+    br::ui::ChoiceBox waveformBox;
+    br::ui::ValueBox hzBox;
+    br::ui::ValueBox bpmBox;
+    br::ui::DepthFader amDepthFader;
+    br::ui::DepthFader fmDepthFader;
+    br::ui::ModMeterBar amMeter;
+    br::ui::ModMeterBar fmMeter;
+    br::ui::LedButton amOnButton;
+    br::ui::LedButton fmOnButton;
+    br::ui::LedButton rotOnButton;
+    br::ui::ChoiceBox amPhaseBox;
+    br::ui::ChoiceBox fmPhaseBox;
+    br::ui::RotationSphere sphere;
+    br::ui::RotaryKnob rotCenterKnob;
+    br::ui::RotaryKnob rotRangeKnob;
+    br::ui::ValueBox gainBox;
+    br::ui::ValueBox mixBox;
+    br::ui::LevelMeter levelMeter;
+
+    // After every widget: each attachment goes before the widget it drives.
+    std::vector<std::unique_ptr<juce::AudioProcessorValueTreeState::SliderAttachment>> sliderAttachments;
+    std::vector<std::unique_ptr<juce::AudioProcessorValueTreeState::ButtonAttachment>> buttonAttachments;
+    std::unique_ptr<juce::FileChooser> fileChooser;
+    /** Shows a folder in the system's file browser ("Show Presets Folder"). */
+    std::function<void (const juce::File&)> openFolder = [] (const juce::File& folder) { folder.startAsProcess(); };
+
+private:
+    void timerCallback() override;
+    void applyScale();
+    void addTopBar();
+    void addControls();
+    void refreshSphere (bool rotationOn);
+    /** Tells the user why a preset could not be written or deleted. */
+    void showFailure (const juce::String& title, const juce::String& reason);
+
+    float scale = 1.0f;
+    /** The texts the rate boxes show in "Auto" (empty in "Manual"). */
+    juce::String shownTempoText;
+
+    // The parameter values the refresh reads on every tick, looked up once.
+    std::atomic<float>& syncValue;
+    std::atomic<float>& amOnValue;
+    std::atomic<float>& fmOnValue;
+    std::atomic<float>& rotOnValue;
+    std::atomic<float>& rotCenterValue;
+    std::atomic<float>& rotRangeValue;
+
+    // The open name dialog, if any. It uses our look-and-feel, which dies with us, so
+    // the destructor closes it first.
+    juce::Component::SafePointer<juce::AlertWindow> nameDialog;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BrellumEditor)
+};

@@ -1,0 +1,34 @@
+#pragma once
+#include <juce_core/juce_core.h>
+
+/** The texts of the editor's four value boxes and how typed text is read back. No
+    unit is ever part of a text: the captions above the boxes carry them. */
+namespace br::valueText
+{
+/** Hz with exactly two decimals: "0.20", "60.00". */
+juce::String formatRate (double hz);
+
+/** The rate as BPM (hz x 60): two decimals below 1000 BPM, one from 1000 BPM, decided
+    on the unrounded value ("999.99", "1000.00" for 999.999, "1000.0" for 1000.002). */
+juce::String formatBpm (double hz);
+
+/** Typed text as a number. Only "0123456789.,-" are kept (spaces, units, "+" go), a
+    comma counts as a decimal point, and reading stops at the first character that
+    does not fit, so "1,000.5" reads 1.0. Text that does not start with a number
+    reads 0. Never fails: the slider limits the result to its range. */
+double parseNumber (const juce::String& text);
+
+/** Typed BPM as Hz: parseNumber / 60. */
+double parseBpm (const juce::String& text);
+
+/** dB with one decimal: "-12.0", "0.0", "6.5". */
+juce::String formatGain (double db);
+
+/** Percent as a whole number, halves to the even neighbour: 50.5 gives "50", 51.5 "52". */
+juce::String formatMix (double percent);
+
+/** The base rate that "Auto" sync yields, shown in place of the rate parameter: Hz
+    with two decimals, or as BPM like formatBpm. */
+juce::String tempoHzText (float baseHz);
+juce::String tempoBpmText (float baseHz);
+} // namespace br::valueText

@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# The standalone app shows the editor; a click on the preset field opens the preset
+# menu, and choosing a factory preset from it makes that preset current: the preset
+# line changes at once and the app saves it as the live preset when it is closed.
+# Usage: standalone_preset_menu.sh <Quorvane app> <br_state_tool>
+source "$(dirname "$0")/common_editor.sh"
+app="$1"; tool="$2"
+br_temp_home
+br_start_own_xvfb
+
+"$app" >"$BR_TMP/app.log" 2>&1 &
+app_pid=$!
+BR_PIDS+=($app_pid)
+br_wait_for 30 xdotool search --name '^Quorvane$' || br_fail "no window titled Quorvane"
+window=$(xdotool search --name '^Quorvane$' | head -1)
+
+# The wrapper puts its title bar (and any notice) above the editor and a one-pixel
+# border around the window; the editor fills the rest. The window may still settle
+# after it first appears, so look until the panel is where the geometry says.
+found=""
+for _ in $(seq 1 30); do
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    ex=$((X + 1)); ey=$((Y + HEIGHT - 1 - 594))
+    import -window root "$BR_TMP/before.png"
+    if [ "$WIDTH" -eq 1096 ] && found=$(br_panel_at "$BR_TMP/before.png" "$ex" "$ey"); then
+        found=ok
+        break
+    fi
+    sleep 0.5
+done
+[ "$found" = ok ] || br_fail "the editor is not shown (window ${WIDTH}x$HEIGHT): $found"
+
+# The menu opens on the press, attached to the field.
+xdotool mousemove $((ex + 300)) $((ey + 23)); sleep 0.3
+xdotool mousedown 1; sleep 0.2; xdotool mouseup 1
+br_wait_for 10 xdotool search --name '^menu$' || br_fail "the preset menu did not open"
+sleep 0.5
+import -window root "$BR_TMP/menu.png"
+
+# Down once per item from the top: "Full Reset", "Gentle Tremolo", "Deep Tremolo".
+xdotool key Down Down Down; sleep 0.3
+xdotool key Return
+br_wait_for 10 bash -c '! xdotool search --name "^menu$"' || br_fail "the menu stayed open"
+sleep 0.5
+
+# The preset line is the only part of the field that changed.
+import -window root "$BR_TMP/after.png"
+changed=$(compare -metric AE -crop "540x30+$((ex + 132))+$((ey + 8))" "$BR_TMP/before.png" "$BR_TMP/after.png" null: 2>&1 || true)
+[ "${changed%% *}" -gt 20 ] 2>/dev/null || br_fail "the preset line did not change (differing pixels: $changed)"
+
+xdotool mousemove $((X + WIDTH - 20)) $((Y + 14)); sleep 0.3
+xdotool mousedown 1; sleep 0.1; xdotool mouseup 1
+for _ in $(seq 1 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$app_pid" 2>/dev/null && br_fail "the app did not quit on its close button"
+
+saved=$(python3 - "$HOME/.config/Quorvane.settings" <<'PY'
+import sys, xml.etree.ElementTree as ET
+for v in ET.parse(sys.argv[1]).getroot().iter('VALUE'):
+    if v.get('name') == 'filterState':
+        print(v.get('val'))
+PY
+)
+[ -n "$saved" ] || br_fail "no state saved"
+state=$("$tool" show "$saved")
+echo "$state" | grep -qx 'live=Deep Tremolo' || br_fail "the chosen preset is not the live one: $state"
+echo PASS
