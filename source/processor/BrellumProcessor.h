@@ -110,14 +110,17 @@ private:
         is about to run it: destruction waits until the callback cannot be running. */
     class MessageThreadUpdate : protected juce::AsyncUpdater
     {
-    public:
-        ~MessageThreadUpdate() override;
+    protected:
+        /** To be called by the most derived destructor: once that has begun, a callback
+            arriving would find no handler. */
+        void cancelAndWait();
     };
 
     class UndoHistoryReset : private MessageThreadUpdate
     {
     public:
         explicit UndoHistoryReset (BrellumProcessor& p) : processor (p) {}
+        ~UndoHistoryReset() override { cancelAndWait(); }
         void reset();
 
     private:
@@ -133,6 +136,7 @@ private:
     {
     public:
         explicit ParameterEcho (BrellumProcessor& p) : processor (p) {}
+        ~ParameterEcho() override { cancelAndWait(); }
         void post() { triggerAsyncUpdate(); }
 
     private:

@@ -73,7 +73,7 @@ void BrellumProcessor::UndoHistoryReset::reset()
     }
 }
 
-BrellumProcessor::MessageThreadUpdate::~MessageThreadUpdate()
+void BrellumProcessor::MessageThreadUpdate::cancelAndWait()
 {
     // Hosts such as LV2's delete the instance on their own thread while the framework's
     // message thread may be inside handleAsyncUpdate. Cancelling alone does not wait for

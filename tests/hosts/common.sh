@@ -40,14 +40,19 @@ br_wait_for()
 
 br_start_xvfb()
 {
-    local n
+    local n pid
+    # Two tests started at once must not both take the first free number: the number
+    # is ours only once the lock file names our server's process.
     for n in $(seq 100 199); do
-        if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-            Xvfb ":$n" -screen 0 1600x1200x24 -nolisten tcp >"$BR_TMP/xvfb.log" 2>&1 &
-            BR_PIDS+=($!)
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+        Xvfb ":$n" -screen 0 1600x1200x24 -nolisten tcp >"$BR_TMP/xvfb.log" 2>&1 &
+        pid=$!
+        if br_wait_for 10 test -s "/tmp/.X$n-lock" && [ "$(tr -d ' \n' <"/tmp/.X$n-lock")" = "$pid" ]; then
+            BR_PIDS+=($pid)
             export DISPLAY=":$n"
             br_wait_for 10 xdpyinfo && return 0
         fi
+        kill "$pid" 2>/dev/null || true
     done
     br_fail "no free X display"
 }
