@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstring>
 #include <iterator>
+#include <limits>
+#include <type_traits>
 
 namespace br::dsp
 {
@@ -136,24 +138,49 @@ inline float mixAndGain (float dry, float wet, float mix, float gain) noexcept
 }
 
 /** Fades between the processed and the untouched sample for bypass. At either end
-    the result is exactly one of them, so a settled bypass state changes no bit. */
+    the result is exactly one of them (not dry + 0 x (processed - dry), which turns
+    -0 into +0), so a settled bypass changes no bit and can skip the audio path. */
 template <Choice how> inline float engage (float dry, float processed, float engaged) noexcept
 {
-    return select<how> (engaged == 1.0f, processed, dry + engaged * (processed - dry));
+    return select<how> (engaged == 1.0f, processed,
+                        select<how> (engaged == 0.0f, dry, dry + engaged * (processed - dry)));
+}
+
+/** Calls `f` with one std::bool_constant per flag, so a choice fixed for a whole
+    chunk becomes a template argument instead of a branch in every sample. */
+template <typename F> inline void withFlags (F&& f)
+{
+    f();
+}
+template <typename F, typename... Rest> inline void withFlags (F&& f, bool first, Rest... rest)
+{
+    if (first)
+        withFlags ([&] (auto... more) { f (std::true_type{}, more...); }, rest...);
+    else
+        withFlags ([&] (auto... more) { f (std::false_type{}, more...); }, rest...);
+}
+
+bool sameBits (float a, float b) noexcept
+{
+    std::uint32_t x, y;
+    std::memcpy (&x, &a, sizeof (x));
+    std::memcpy (&y, &b, sizeof (y));
+    return x == y;
 }
 } // namespace
 
 struct ModEngine::Chunk
 {
+    // Other shapes than the sine: phase and unsmoothed shape values per sample.
     alignas (64) double phase[chunkSize];
-    alignas (32) float shapeBase[chunkSize];    // unsmoothed shape values; for the sine, sin of the phase
-    alignas (32) float shapeQuarter[chunkSize]; // sine only: cos of the phase
-    alignas (32) float shapeAm[chunkSize];      // other shapes only
+    alignas (32) float shapeBase[chunkSize];
+    alignas (32) float shapeAm[chunkSize];
     alignas (32) float shapeFm[chunkSize];
-    alignas (32) float am[chunkSize]; // smoothed LFO outputs
+
+    alignas (32) float am[chunkSize]; // smoothed LFO outputs; `am` stays unwritten while it equals `base`
     alignas (32) float base[chunkSize];
 
-    // Settings per sample, from the ramps.
+    // Settings per sample, from the ramps, filled only while one of them glides.
     alignas (32) float amDepth[chunkSize];
     alignas (32) float fmDepth[chunkSize];
     alignas (32) float rotCenter[chunkSize];
@@ -162,12 +189,14 @@ struct ModEngine::Chunk
     alignas (32) float mix[chunkSize];
     alignas (32) float engaged[chunkSize];
 
-    // Delay read: whole samples, fraction, and the four taps per channel gathered
-    // from the line (one newer, at, one older, two older).
+    // Delay read: whole samples, fraction, and the four taps per channel as they lie
+    // in the line, oldest first (two older, one older, at, one newer): one
+    // 16-byte copy per channel and sample instead of four masked reads.
     alignas (32) int whole[chunkSize];
     alignas (32) float fraction[chunkSize];
-    alignas (32) float tapsLeft[4][chunkSize];
-    alignas (32) float tapsRight[4][chunkSize];
+    alignas (16) float tapsLeft[chunkSize][4];
+    alignas (16) float tapsRight[chunkSize][4];
+    bool anyBelowOneSample = false;
 };
 
 void ModEngine::prepare (double newSampleRate)
@@ -181,6 +210,7 @@ void ModEngine::prepare (double newSampleRate)
     prepared = true;
     resetPending = true;
     setupValid = false;
+    sinePhasor.restart();
 
     const auto length = delayLineLength (sampleRate);
     delayLeft.assign (length, 0.0f);
@@ -282,12 +312,15 @@ void ModEngine::setUpBlock (const BlockParams& params, const HostTiming& timing,
     block.fmFromCosine = (fmQuarters & 1) != 0;
     block.amSign = (amQuarters & 2) != 0 ? -1.0f : 1.0f;
     block.fmSign = (fmQuarters & 2) != 0 ? -1.0f : 1.0f;
+    block.amSharesBase = amQuarters == 0;
+    block.fmSharesBase = fmQuarters == 0;
 
     // 1.5 ms rounds the corners of square and saw; at fast rates 2 % of the period,
     // so the smoother does not flatten the shape itself.
     const double tau = frequency > 0.0 ? std::min (0.02 / frequency, 0.0015) : 0.0015;
     block.smoothing = static_cast<float> (1.0 - std::exp (-1.0 / (sampleRate * tau)));
     block.increment = frequency / sampleRate;
+    block.step = PhasorStep::forIncrement (block.increment);
 
     if (resetPending)
     {
@@ -368,6 +401,7 @@ void ModEngine::lockPhase (const BlockSetup& block, const HostTiming& timing) no
     phase = position - std::floor (position);
     if (phase >= 1.0)
         phase = 0.0; // a tiny negative position rounds up to exactly 1, the cycle's start
+    sinePhasor.restart();
 }
 
 bool ModEngine::anyRampMoving() const noexcept
@@ -403,38 +437,60 @@ template <int waveform> void ModEngine::render (const BlockSetup& block, AudioVi
         }
         else
         {
-            renderChunk<waveform> (block, left, right, n, turn, blend);
+            renderChunk<waveform> (block, left, right, n, turn, blend, moving);
         }
     }
     if (!rampsAtRest)
         rampsAtRest = !anyRampMoving();
+
+    // The phasor followed no phase while another shape played.
+    if constexpr (waveform != static_cast<int> (Waveform::sine))
+        sinePhasor.restart();
 }
 
 template <int waveform>
-void ModEngine::renderChunk (const BlockSetup& block, float* left, float* right, int n, bool turn, bool blend) noexcept
+void ModEngine::renderChunk (const BlockSetup& block, float* left, float* right, int n, bool turn, bool blend,
+                             bool moving) noexcept
 {
+    constexpr bool sine = waveform == static_cast<int> (Waveform::sine);
     const bool stereo = right != nullptr;
     Chunk chunk;
-    runPhaseAndShapes<waveform> (block, chunk, n);
-    runRamps (chunk, n);
-    if (stereo)
-        runSmootherAndTaps<true> (block, chunk, left, right, n);
-    else
-        runSmootherAndTaps<false> (block, chunk, left, right, n);
+    if constexpr (!sine)
+        runPhaseAndShapes<waveform> (block, chunk, n);
+    if (moving)
+        runRamps (chunk, n);
 
-    if (!stereo)
-        blend ? mixChunk<false, false, true> (chunk, left, right, n)
-              : mixChunk<false, false, false> (chunk, left, right, n);
-    else if (turn)
-        blend ? mixChunk<true, true, true> (chunk, left, right, n)
-              : mixChunk<true, true, false> (chunk, left, right, n);
-    else
-        blend ? mixChunk<true, false, true> (chunk, left, right, n)
-              : mixChunk<true, false, false> (chunk, left, right, n);
+    // Equal states fed equal shape values stay equal: one smoother serves both.
+    const bool amShares = block.amSharesBase && sameBits (lfoAm, lfoBase);
+    const bool fmShares = block.fmSharesBase && sameBits (lfoFm, lfoBase);
 
+    // A settled bypass passes the input untouched (see `engage`), so only what the
+    // return needs runs: the LFO and the delay writes.
+    const bool settledBypass = !moving && engagedRamp.current == 0.0f;
+
+    withFlags ([&] (auto stereoFlag, auto amFlag, auto fmFlag, auto readFlag)
+               { runLfoAndDelay<sine, stereoFlag, amFlag, fmFlag, readFlag> (block, chunk, left, right, n, moving); },
+               stereo, amShares, fmShares, !settledBypass);
+
+    const float* const amOutput = amShares ? chunk.base : chunk.am;
     const int last = n - 1;
-    lastAmGain = tremoloGain (chunk.amDepth[last], chunk.am[last]);
-    lastAngle = rotationAngle (chunk.rotHalfRange[last], chunk.base[last], chunk.rotCenter[last]);
+    if (settledBypass)
+    {
+        lastAmGain = tremoloGain (amDepthRamp.current, amOutput[last]);
+        lastAngle = rotationAngle (rotHalfRangeRamp.current, chunk.base[last], rotCenterRamp.current);
+    }
+    else
+    {
+        withFlags ([&] (auto stereoFlag, auto turnFlag, auto blendFlag, auto movingFlag, auto linearFlag)
+                   {
+                       mixChunk<stereoFlag, turnFlag && stereoFlag, blendFlag, movingFlag, linearFlag> (
+                           chunk, amOutput, left, right, n);
+                   },
+                   stereo, turn, blend, moving, chunk.anyBelowOneSample);
+        lastAmGain = tremoloGain (moving ? chunk.amDepth[last] : amDepthRamp.current, amOutput[last]);
+        lastAngle = moving ? rotationAngle (chunk.rotHalfRange[last], chunk.base[last], chunk.rotCenter[last])
+                           : rotationAngle (rotHalfRangeRamp.current, chunk.base[last], rotCenterRamp.current);
+    }
 
     blockPeakLeft = std::max (blockPeakLeft, peakOf (left, n));
     if (stereo)
@@ -454,6 +510,7 @@ void ModEngine::renderSampleBySample (const BlockSetup& block, float* left, floa
     const float a = block.smoothing;
     const double increment = block.increment;
     double p = phase;
+    SinePhasor phasor = sinePhasor;
     int newest = writeIndex;
     float am = lfoAm, fm = lfoFm, base = lfoBase;
     float peakLeft = blockPeakLeft, peakRight = blockPeakRight;
@@ -474,9 +531,8 @@ void ModEngine::renderSampleBySample (const BlockSetup& block, float* left, floa
 
         if constexpr (waveform == static_cast<int> (Waveform::sine))
         {
-            double s, c;
-            sinCosCycles<Choice::branch> (samplePhase, s, c);
-            const float sine = static_cast<float> (s), cosine = static_cast<float> (c);
+            float sine, cosine;
+            phasor.next (samplePhase, block.step, sine, cosine);
             am = smooth (am, block.amSign * (block.amFromCosine ? cosine : sine), a);
             fm = smooth (fm, block.fmSign * (block.fmFromCosine ? cosine : sine), a);
             base = smooth (base, sine, a);
@@ -541,6 +597,7 @@ void ModEngine::renderSampleBySample (const BlockSetup& block, float* left, floa
     }
 
     phase = p;
+    sinePhasor = phasor;
     writeIndex = newest;
     lfoAm = am;
     lfoFm = fm;
@@ -567,37 +624,12 @@ void ModEngine::runPhaseAndShapes (const BlockSetup& block, Chunk& chunk, int nu
     }
     phase = p;
 
-    if constexpr (waveform == static_cast<int> (Waveform::sine))
+    for (int i = 0; i < numSamples; ++i)
     {
-        if (block.amFromCosine || block.fmFromCosine)
-        {
-            for (int i = 0; i < numSamples; ++i)
-            {
-                double s, c;
-                sinCosCycles (chunk.phase[i], s, c);
-                chunk.shapeBase[i] = static_cast<float> (s);
-                chunk.shapeQuarter[i] = static_cast<float> (c);
-            }
-        }
-        else
-        {
-            for (int i = 0; i < numSamples; ++i)
-            {
-                double s, c;
-                sinCosCycles (chunk.phase[i], s, c);
-                chunk.shapeBase[i] = static_cast<float> (s);
-            }
-        }
-    }
-    else
-    {
-        for (int i = 0; i < numSamples; ++i)
-        {
-            const double ph = chunk.phase[i];
-            chunk.shapeBase[i] = static_cast<float> (shapeAt<waveform> (ph));
-            chunk.shapeAm[i] = static_cast<float> (shapeAt<waveform> (wrapOnce (block.amOffset + ph)));
-            chunk.shapeFm[i] = static_cast<float> (shapeAt<waveform> (wrapOnce (block.fmOffset + ph)));
-        }
+        const double ph = chunk.phase[i];
+        chunk.shapeBase[i] = static_cast<float> (shapeAt<waveform> (ph));
+        chunk.shapeAm[i] = static_cast<float> (shapeAt<waveform> (wrapOnce (block.amOffset + ph)));
+        chunk.shapeFm[i] = static_cast<float> (shapeAt<waveform> (wrapOnce (block.fmOffset + ph)));
     }
 }
 
@@ -624,99 +656,161 @@ void ModEngine::runRamps (Chunk& chunk, int numSamples) noexcept
     }
 }
 
-template <bool stereo>
-void ModEngine::runSmootherAndTaps (const BlockSetup& block, Chunk& chunk, const float* left, const float* right,
-                                    int numSamples) noexcept
+template <bool sine, bool stereo, bool amShares, bool fmShares, bool readDelay>
+void ModEngine::runLfoAndDelay (const BlockSetup& block, Chunk& chunk, const float* left, const float* right,
+                                int numSamples, bool moving) noexcept
 {
-    const bool sine = block.waveform == static_cast<int> (Waveform::sine);
-    const float* const amSource = !sine ? chunk.shapeAm : (block.amFromCosine ? chunk.shapeQuarter : chunk.shapeBase);
-    const float* const fmSource = !sine ? chunk.shapeFm : (block.fmFromCosine ? chunk.shapeQuarter : chunk.shapeBase);
-    const float amSign = sine ? block.amSign : 1.0f;
-    const float fmSign = sine ? block.fmSign : 1.0f;
-
     float* const lineLeft = delayLeft.data();
     float* const lineRight = delayRight.data();
     const int mask = delayMask;
     int newest = writeIndex;
+    int fewestWhole = std::numeric_limits<int>::max();
 
-    // The smoother is a serial chain of three float operations per sample; the delay
-    // writes and tap reads ride along in the same loop, so the core works on them
-    // while it waits for the chain.
+    // The smoothers are serial chains of three float operations per sample, and the
+    // phase and the phasor two more. Everything else of the sample rides along in
+    // the same loop (delay split, writes, tap copies), so the core works on it while
+    // it waits for the chains.
     const float a = block.smoothing;
     float am = lfoAm, fm = lfoFm, base = lfoBase;
+    double p = phase;
+    const double increment = block.increment;
+    SinePhasor phasor = sinePhasor;
+    const PhasorStep step = block.step;
+
+    // A resting depth is the same for every sample: stride 0 through it.
+    const float* const fmDepth = moving ? chunk.fmDepth : &fmDepthRamp.current;
+    const int fmDepthStride = moving ? 1 : 0;
+
     for (int i = 0; i < numSamples; ++i)
     {
-        am = smooth (am, amSign * amSource[i], a);
-        fm = smooth (fm, fmSign * fmSource[i], a);
-        base = smooth (base, chunk.shapeBase[i], a);
-        chunk.am[i] = am;
-        chunk.base[i] = base;
+        float shapeBase, shapeAm, shapeFm;
+        if constexpr (sine)
+        {
+            float sineValue, cosineValue;
+            phasor.next (p, step, sineValue, cosineValue);
+            p += increment;
+            if (p >= 1.0)
+                p -= 1.0;
+            shapeBase = sineValue;
+            shapeAm = block.amSign * (block.amFromCosine ? cosineValue : sineValue);
+            shapeFm = block.fmSign * (block.fmFromCosine ? cosineValue : sineValue);
+        }
+        else
+        {
+            shapeBase = chunk.shapeBase[i];
+            shapeAm = chunk.shapeAm[i];
+            shapeFm = chunk.shapeFm[i];
+        }
 
-        int whole;
-        splitDelay (fm, chunk.fmDepth[i], whole, chunk.fraction[i]);
-        chunk.whole[i] = whole;
+        base = smooth (base, shapeBase, a);
+        chunk.base[i] = base;
+        if constexpr (amShares)
+        {
+            am = base;
+        }
+        else
+        {
+            am = smooth (am, shapeAm, a);
+            chunk.am[i] = am;
+        }
+        if constexpr (fmShares)
+            fm = base;
+        else
+            fm = smooth (fm, shapeFm, a);
 
         // Taps reach no further than the newest sample, so writing and reading in
         // one pass sees exactly what a sample-by-sample loop would.
         newest = (newest + 1) & mask;
-        const int at = newest - whole;
         lineLeft[newest] = left[i];
-        chunk.tapsLeft[0][i] = lineLeft[(at + 1) & mask];
-        chunk.tapsLeft[1][i] = lineLeft[at & mask];
-        chunk.tapsLeft[2][i] = lineLeft[(at - 1) & mask];
-        chunk.tapsLeft[3][i] = lineLeft[(at - 2) & mask];
         if constexpr (stereo)
-        {
             lineRight[newest] = right[i];
-            chunk.tapsRight[0][i] = lineRight[(at + 1) & mask];
-            chunk.tapsRight[1][i] = lineRight[at & mask];
-            chunk.tapsRight[2][i] = lineRight[(at - 1) & mask];
-            chunk.tapsRight[3][i] = lineRight[(at - 2) & mask];
+
+        if constexpr (readDelay)
+        {
+            int whole;
+            splitDelay (fm, fmDepth[i * fmDepthStride], whole, chunk.fraction[i]);
+            chunk.whole[i] = whole;
+            fewestWhole = std::min (fewestWhole, whole);
+
+            // The four taps lie side by side unless they straddle the end of the line.
+            const int oldest = (newest - whole - 2) & mask;
+            if (oldest <= mask - 3)
+            {
+                std::memcpy (chunk.tapsLeft[i], lineLeft + oldest, sizeof (chunk.tapsLeft[i]));
+                if constexpr (stereo)
+                    std::memcpy (chunk.tapsRight[i], lineRight + oldest, sizeof (chunk.tapsRight[i]));
+            }
+            else
+            {
+                for (int k = 0; k < 4; ++k)
+                {
+                    chunk.tapsLeft[i][k] = lineLeft[(oldest + k) & mask];
+                    if constexpr (stereo)
+                        chunk.tapsRight[i][k] = lineRight[(oldest + k) & mask];
+                }
+            }
         }
     }
     lfoAm = am;
     lfoFm = fm;
     lfoBase = base;
     writeIndex = newest;
+    chunk.anyBelowOneSample = fewestWhole < 1;
+    if constexpr (sine)
+    {
+        phase = p;
+        sinePhasor = phasor;
+    }
 }
 
-template <bool stereo, bool turn, bool blend>
-void ModEngine::mixChunk (const Chunk& chunk, float* left, float* right, int numSamples) noexcept
+template <bool stereo, bool turn, bool blend, bool moving, bool anyBelowOneSample>
+void ModEngine::mixChunk (const Chunk& chunk, const float* amOutput, float* left, float* right,
+                          int numSamples) noexcept
 {
+    const float restingAmDepth = amDepthRamp.current, restingCentre = rotCenterRamp.current,
+                restingHalfRange = rotHalfRangeRamp.current, restingGain = gainRamp.current,
+                restingMix = mixRamp.current, restingEngaged = engagedRamp.current;
+
     // Branch-free, so it compiles to vector code.
     for (int i = 0; i < numSamples; ++i)
     {
+        const float amDepth = moving ? chunk.amDepth[i] : restingAmDepth;
+        const float centre = moving ? chunk.rotCenter[i] : restingCentre;
+        const float halfRange = moving ? chunk.rotHalfRange[i] : restingHalfRange;
+        const float gain = moving ? chunk.gain[i] : restingGain;
+        const float mix = moving ? chunk.mix[i] : restingMix;
+        const float engaged = moving ? chunk.engaged[i] : restingEngaged;
+
         const float t = chunk.fraction[i];
-        const bool belowOneSample = chunk.whole[i] < 1;
-        const float g = tremoloGain (chunk.amDepth[i], chunk.am[i]);
+        const float g = tremoloGain (amDepth, amOutput[i]);
+        const auto read = [&] (const float (&taps)[4])
+        {
+            if constexpr (anyBelowOneSample)
+                return interpolateDelay<Choice::lanes> (taps[3], taps[2], taps[1], taps[0], t, chunk.whole[i] < 1);
+            else
+                return cubicDelay (taps[3], taps[2], taps[1], taps[0], t);
+        };
 
         const float x = left[i];
-        float wetLeft =
-            interpolateDelay<Choice::lanes> (chunk.tapsLeft[0][i], chunk.tapsLeft[1][i], chunk.tapsLeft[2][i],
-                                             chunk.tapsLeft[3][i], t, belowOneSample) *
-            g;
+        float wetLeft = read (chunk.tapsLeft[i]) * g;
         float wetRight = 0.0f;
         if constexpr (stereo)
-            wetRight =
-                interpolateDelay<Choice::lanes> (chunk.tapsRight[0][i], chunk.tapsRight[1][i], chunk.tapsRight[2][i],
-                                                 chunk.tapsRight[3][i], t, belowOneSample) *
-                g;
+            wetRight = read (chunk.tapsRight[i]) * g;
 
         if constexpr (turn)
-            rotate<Choice::lanes> (rotationAngle (chunk.rotHalfRange[i], chunk.base[i], chunk.rotCenter[i]), wetLeft,
-                                   wetRight);
+            rotate<Choice::lanes> (rotationAngle (halfRange, chunk.base[i], centre), wetLeft, wetRight);
 
-        float outLeft = mixAndGain (x, wetLeft, chunk.mix[i], chunk.gain[i]);
+        float outLeft = mixAndGain (x, wetLeft, mix, gain);
         if constexpr (blend)
-            outLeft = engage<Choice::lanes> (x, outLeft, chunk.engaged[i]);
+            outLeft = engage<Choice::lanes> (x, outLeft, engaged);
         left[i] = outLeft;
 
         if constexpr (stereo)
         {
             const float y = right[i];
-            float outRight = mixAndGain (y, wetRight, chunk.mix[i], chunk.gain[i]);
+            float outRight = mixAndGain (y, wetRight, mix, gain);
             if constexpr (blend)
-                outRight = engage<Choice::lanes> (y, outRight, chunk.engaged[i]);
+                outRight = engage<Choice::lanes> (y, outRight, engaged);
             right[i] = outRight;
         }
     }

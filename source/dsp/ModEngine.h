@@ -1,6 +1,7 @@
 #pragma once
 #include "dsp/EngineTypes.h"
 #include "dsp/Ramp.h"
+#include "dsp/SinePhasor.h"
 
 #include <atomic>
 #include <vector>
@@ -65,6 +66,10 @@ private:
         // ahead, sin turns into cos, then -sin, then -cos.
         bool amFromCosine = false, fmFromCosine = false;
         float amSign = 1.0f, fmSign = 1.0f;
+        // With no offset an output is fed the base output's shape values, so from
+        // equal states it stays equal to it, bit for bit, and is not computed twice.
+        bool amSharesBase = true, fmSharesBase = true;
+        PhasorStep step; // the sine's turn per sample
         float fmDisplayDepth = 0.0f; // "fmDepth" as a fraction while FM is on, else 0
         float baseRateHz = 0.2f;
     };
@@ -75,18 +80,18 @@ private:
     bool anyRampMoving() const noexcept;
     template <int waveform> void render (const BlockSetup& block, AudioView audio) noexcept;
     template <int waveform>
-    void renderChunk (const BlockSetup& block, float* left, float* right, int numSamples, bool turn,
-                      bool blend) noexcept;
+    void renderChunk (const BlockSetup& block, float* left, float* right, int numSamples, bool turn, bool blend,
+                      bool moving) noexcept;
     template <int waveform, bool stereo, bool rampsMoving>
     void renderSampleBySample (const BlockSetup& block, float* left, float* right, int numSamples, bool turn,
                                bool blend) noexcept;
     template <int waveform> void runPhaseAndShapes (const BlockSetup& block, Chunk& chunk, int numSamples) noexcept;
     void runRamps (Chunk& chunk, int numSamples) noexcept;
-    template <bool stereo>
-    void runSmootherAndTaps (const BlockSetup& block, Chunk& chunk, const float* left, const float* right,
-                             int numSamples) noexcept;
-    template <bool stereo, bool turn, bool blend>
-    void mixChunk (const Chunk& chunk, float* left, float* right, int numSamples) noexcept;
+    template <bool sine, bool stereo, bool amShares, bool fmShares, bool readDelay>
+    void runLfoAndDelay (const BlockSetup& block, Chunk& chunk, const float* left, const float* right,
+                         int numSamples, bool moving) noexcept;
+    template <bool stereo, bool turn, bool blend, bool moving, bool anyBelowOneSample>
+    void mixChunk (const Chunk& chunk, const float* amOutput, float* left, float* right, int numSamples) noexcept;
 
     double sampleRate = 44100.0;
     double phase = 0.0;          // LFO phase in cycles, in [0, 1) between samples
@@ -108,6 +113,8 @@ private:
     float lfoAm = 0.0f; // smoothed LFO outputs, -1 .. 1
     float lfoFm = 0.0f;
     float lfoBase = 0.0f;
+
+    SinePhasor sinePhasor; // sine and cosine of `phase`, while the sine plays
 
     Ramp engagedRamp{1.0f, 1.0f, 0.0f, 0}; // share of the processed signal against the input, for bypass
 
