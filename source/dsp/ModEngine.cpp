@@ -12,6 +12,10 @@
 #include <limits>
 #include <type_traits>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace br::dsp
 {
 namespace
@@ -56,17 +60,24 @@ template <int waveform> double shapeAt (double p) noexcept
         return sawDownShape (p);
 }
 
-/** Largest |sample|; four running maxima so the loop vectorises without fast-math. */
+/** Largest |sample|. Written out for SSE: without fast-math the compiler keeps a
+    running maximum scalar, even split into four. A NaN is passed over either way. */
 float peakOf (const float* samples, int numSamples) noexcept
 {
-    float m[4] = {0.0f, 0.0f, 0.0f, 0.0f};
     int i = 0;
+    float peak = 0.0f;
+#if defined(__SSE2__)
+    const __m128 magnitude = _mm_castsi128_ps (_mm_set1_epi32 (0x7fffffff));
+    __m128 m = _mm_setzero_ps();
     for (; i + 4 <= numSamples; i += 4)
-        for (int k = 0; k < 4; ++k)
-            m[k] = std::max (m[k], std::abs (samples[i + k]));
+        m = _mm_max_ps (_mm_and_ps (_mm_loadu_ps (samples + i), magnitude), m); // NaN keeps m
+    alignas (16) float lanes[4];
+    _mm_store_ps (lanes, m);
+    peak = std::max (std::max (lanes[0], lanes[1]), std::max (lanes[2], lanes[3]));
+#endif
     for (; i < numSamples; ++i)
-        m[0] = std::max (m[0], std::abs (samples[i]));
-    return std::max (std::max (m[0], m[1]), std::max (m[2], m[3]));
+        peak = std::max (peak, std::abs (samples[i]));
+    return peak;
 }
 
 /** Bitwise equality, so that a NaN value compares equal to itself and -0 differs from 0. */
@@ -114,9 +125,13 @@ inline float rotationAngle (float halfRange, float baseOutput, float centre) noe
     return halfRange * baseOutput + centre;
 }
 
+template <Turn turn> using TurnKind = std::integral_constant<Turn, turn>;
+
+constexpr float widestNarrowTurnDegrees = 89.0f;
+
 /** Turns the wet pair by half the angle, so 180 degrees gives (R, -L). An angle of
     exactly 0 leaves the pair untouched, bit for bit. */
-template <Choice how> inline void rotate (float angleDegrees, float& left, float& right) noexcept
+template <Choice how, Turn range = Turn::full> inline void rotate (float angleDegrees, float& left, float& right) noexcept
 {
     if constexpr (how == Choice::branch)
     {
@@ -124,12 +139,15 @@ template <Choice how> inline void rotate (float angleDegrees, float& left, float
             return;
     }
     float s, c;
-    sinCosRadians<how> (angleDegrees * piFloat / 360.0f, s, c);
+    if constexpr (range == Turn::narrow)
+        sinCosNearZero (angleDegrees * piFloat / 360.0f, s, c);
+    else
+        sinCosRadians<how> (angleDegrees * piFloat / 360.0f, s, c);
     const float turnedLeft = left * c + right * s;
     const float turnedRight = right * c - left * s;
-    const bool turn = angleDegrees != 0.0f;
-    left = select<how> (turn, turnedLeft, left);
-    right = select<how> (turn, turnedRight, right);
+    const bool nonZero = angleDegrees != 0.0f;
+    left = select<how> (nonZero, turnedLeft, left);
+    right = select<how> (nonZero, turnedRight, right);
 }
 
 inline float mixAndGain (float dry, float wet, float mix, float gain) noexcept
@@ -481,12 +499,29 @@ void ModEngine::renderChunk (const BlockSetup& block, float* left, float* right,
     }
     else
     {
-        withFlags ([&] (auto stereoFlag, auto turnFlag, auto blendFlag, auto movingFlag, auto linearFlag)
-                   {
-                       mixChunk<stereoFlag, turnFlag && stereoFlag, blendFlag, movingFlag, linearFlag> (
-                           chunk, amOutput, left, right, n);
-                   },
-                   stereo, turn, blend, moving, chunk.anyBelowOneSample);
+        // At rest the angle A = half range x base + centre, with |base| <= 1, never
+        // leaves +-(|half range| + |centre|).
+        const bool narrow = !moving && std::abs (rotHalfRangeRamp.current) + std::abs (rotCenterRamp.current) <=
+                                           widestNarrowTurnDegrees;
+        const auto mixWith = [&] (auto stereoFlag, auto turnKind)
+        {
+            withFlags (
+                [&] (auto blendFlag, auto movingFlag, auto linearFlag)
+                {
+                    mixChunk<decltype (stereoFlag)::value, decltype (turnKind)::value, blendFlag, movingFlag,
+                             linearFlag> (chunk, amOutput, left, right, n);
+                },
+                blend, moving, chunk.anyBelowOneSample);
+        };
+        if (!stereo)
+            mixWith (std::false_type{}, TurnKind<Turn::none>{});
+        else if (!turn)
+            mixWith (std::true_type{}, TurnKind<Turn::none>{});
+        else if (narrow)
+            mixWith (std::true_type{}, TurnKind<Turn::narrow>{});
+        else
+            mixWith (std::true_type{}, TurnKind<Turn::full>{});
+
         lastAmGain = tremoloGain (moving ? chunk.amDepth[last] : amDepthRamp.current, amOutput[last]);
         lastAngle = moving ? rotationAngle (chunk.rotHalfRange[last], chunk.base[last], chunk.rotCenter[last])
                            : rotationAngle (rotHalfRangeRamp.current, chunk.base[last], rotCenterRamp.current);
@@ -763,7 +798,7 @@ void ModEngine::runLfoAndDelay (const BlockSetup& block, Chunk& chunk, const flo
     }
 }
 
-template <bool stereo, bool turn, bool blend, bool moving, bool anyBelowOneSample>
+template <bool stereo, Turn turn, bool blend, bool moving, bool anyBelowOneSample>
 void ModEngine::mixChunk (const Chunk& chunk, const float* amOutput, float* left, float* right,
                           int numSamples) noexcept
 {
@@ -797,8 +832,8 @@ void ModEngine::mixChunk (const Chunk& chunk, const float* amOutput, float* left
         if constexpr (stereo)
             wetRight = read (chunk.tapsRight[i]) * g;
 
-        if constexpr (turn)
-            rotate<Choice::lanes> (rotationAngle (halfRange, chunk.base[i], centre), wetLeft, wetRight);
+        if constexpr (turn != Turn::none)
+            rotate<Choice::lanes, turn> (rotationAngle (halfRange, chunk.base[i], centre), wetLeft, wetRight);
 
         float outLeft = mixAndGain (x, wetLeft, mix, gain);
         if constexpr (blend)

@@ -8,6 +8,16 @@
 
 namespace br::dsp
 {
+/** How a stretch of samples turns the stereo pair: not at all (rotation off and at
+    rest, or mono), within +-89 degrees (the half angle stays below pi/4, where
+    sine and cosine need no reduction and come out the same bits), or any angle. */
+enum class Turn
+{
+    none,
+    narrow,
+    full
+};
+
 /** Tremolo, vibrato and stereo rotation driven by one LFO, with dry/wet mix and
     output gain.
 
@@ -90,7 +100,7 @@ private:
     template <bool sine, bool stereo, bool amShares, bool fmShares, bool readDelay>
     void runLfoAndDelay (const BlockSetup& block, Chunk& chunk, const float* left, const float* right,
                          int numSamples, bool moving) noexcept;
-    template <bool stereo, bool turn, bool blend, bool moving, bool anyBelowOneSample>
+    template <bool stereo, Turn turn, bool blend, bool moving, bool anyBelowOneSample>
     void mixChunk (const Chunk& chunk, const float* amOutput, float* left, float* right, int numSamples) noexcept;
 
     double sampleRate = 44100.0;
