@@ -659,13 +659,11 @@ void ModEngine::runPhaseAndShapes (const BlockSetup& block, Chunk& chunk, int nu
     }
     phase = p;
 
-    for (int i = 0; i < numSamples; ++i)
-    {
-        const double ph = chunk.phase[i];
-        chunk.shapeBase[i] = static_cast<float> (shapeAt<waveform> (ph));
-        chunk.shapeAm[i] = static_cast<float> (shapeAt<waveform> (wrapOnce (block.amOffset + ph)));
-        chunk.shapeFm[i] = static_cast<float> (shapeAt<waveform> (wrapOnce (block.fmOffset + ph)));
-    }
+    shapesAhead<waveform> (chunk.phase, 0.0, chunk.shapeBase, numSamples);
+    if (!block.amSharesBase)
+        shapesAhead<waveform> (chunk.phase, block.amOffset, chunk.shapeAm, numSamples);
+    if (!block.fmSharesBase)
+        shapesAhead<waveform> (chunk.phase, block.fmOffset, chunk.shapeFm, numSamples);
 }
 
 void ModEngine::runRamps (Chunk& chunk, int numSamples) noexcept
@@ -713,6 +711,10 @@ void ModEngine::runLfoAndDelay (const BlockSetup& block, Chunk& chunk, const flo
     const PhasorStep step = block.step;
 
     // A resting depth is the same for every sample: stride 0 through it.
+    // Offset shapes exist only where an offset is set (see `runPhaseAndShapes`).
+    const float* const amShapes = block.amSharesBase ? chunk.shapeBase : chunk.shapeAm;
+    const float* const fmShapes = block.fmSharesBase ? chunk.shapeBase : chunk.shapeFm;
+
     const float* const fmDepth = moving ? chunk.fmDepth : &fmDepthRamp.current;
     const int fmDepthStride = moving ? 1 : 0;
 
@@ -733,8 +735,8 @@ void ModEngine::runLfoAndDelay (const BlockSetup& block, Chunk& chunk, const flo
         else
         {
             shapeBase = chunk.shapeBase[i];
-            shapeAm = chunk.shapeAm[i];
-            shapeFm = chunk.shapeFm[i];
+            shapeAm = amShapes[i];
+            shapeFm = fmShapes[i];
         }
 
         base = smooth (base, shapeBase, a);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 namespace
 {
@@ -59,4 +60,46 @@ TEST (LfoShape, StaysWithinPlusMinusOneAndEveryShapeButSquareStartsAtZero)
         }
         EXPECT_EQ (br::dsp::lfoShape (w, 0.0), w == 0 ? 1.0 : 0.0);
     }
+}
+
+namespace
+{
+template <int waveform> void expectChunkShapesEqualTheScalarOnes (const std::vector<double>& phases)
+{
+    for (double offset : {0.0, 0.25, 0.5, 0.75})
+    {
+        SCOPED_TRACE (offset);
+        std::vector<float> chunk (phases.size());
+        br::dsp::shapesAhead<waveform> (phases.data(), offset, chunk.data(), static_cast<int> (phases.size()));
+        for (size_t i = 0; i < phases.size(); ++i)
+        {
+            const double ahead = offset + phases[i];
+            const auto want =
+                static_cast<float> (br::dsp::lfoShape (waveform, ahead - std::floor (ahead)));
+            ASSERT_EQ (chunk[i], want) << "phase " << phases[i];
+        }
+    }
+}
+} // namespace
+
+TEST (LfoShape, ChunkShapesGiveTheScalarShapesBitForBit)
+{
+    // Dense phases, plus every corner and its neighbours on both sides, in an odd
+    // count so the scalar tail runs too.
+    std::vector<double> phases;
+    for (int i = 0; i < 100001; ++i)
+        phases.push_back (i / 100001.0);
+    for (double corner : {0.0, 0.25, 0.5, 0.75})
+    {
+        phases.push_back (corner);
+        phases.push_back (std::nextafter (corner, 1.0));
+        if (corner > 0.0)
+            phases.push_back (std::nextafter (corner, 0.0));
+    }
+    phases.push_back (std::nextafter (1.0, 0.0));
+
+    expectChunkShapesEqualTheScalarOnes<0> (phases);
+    expectChunkShapesEqualTheScalarOnes<1> (phases);
+    expectChunkShapesEqualTheScalarOnes<2> (phases);
+    expectChunkShapesEqualTheScalarOnes<3> (phases);
 }
