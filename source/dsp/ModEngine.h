@@ -6,6 +6,14 @@
 #include <atomic>
 #include <vector>
 
+// On x86 with GCC or Clang the per-sample loops also exist as AVX2 code, chosen at
+// run time, so the plug-in still runs on any x86-64 processor.
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define BR_WIDE_VECTORS 1
+#else
+#define BR_WIDE_VECTORS 0
+#endif
+
 namespace br::dsp
 {
 /** How a stretch of samples turns the stereo pair: not at all (rotation off and at
@@ -84,6 +92,7 @@ private:
         float baseRateHz = 0.2f;
     };
     struct Chunk;
+    struct Kernels;
 
     void setUpBlock (const BlockParams& params, const HostTiming& timing, bool tempoGiven, bool bypassed) noexcept;
     void lockPhase (const BlockSetup& block, const HostTiming& timing) noexcept;
@@ -125,6 +134,8 @@ private:
     float lfoBase = 0.0f;
 
     SinePhasor sinePhasor; // sine and cosine of `phase`, while the sine plays
+
+    bool wideVectors = false; // the processor runs AVX2: the per-sample loops use their AVX2 build
 
     Ramp engagedRamp{1.0f, 1.0f, 0.0f, 0}; // share of the processed signal against the input, for bypass
 
