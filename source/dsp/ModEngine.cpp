@@ -60,6 +60,25 @@ template <int waveform> double shapeAt (double p) noexcept
         return sawDownShape (p);
 }
 
+/** Whether any read of a chunk lies less than one sample back, where the delay
+    line is read along a straight line instead of the cubic. */
+bool anyBelowOneSample (const double* delays, int numSamples) noexcept
+{
+    int i = 0;
+    bool below = false;
+#if defined(__SSE2__)
+    // The compiler leaves this loop scalar: it will not mix the doubles with a flag.
+    const __m128d one = _mm_set1_pd (1.0);
+    __m128d any = _mm_setzero_pd();
+    for (; i + 2 <= numSamples; i += 2)
+        any = _mm_or_pd (any, _mm_cmplt_pd (_mm_loadu_pd (delays + i), one));
+    below = _mm_movemask_pd (any) != 0;
+#endif
+    for (; i < numSamples; ++i)
+        below = below || delays[i] < 1.0;
+    return below;
+}
+
 /** Largest |sample|. Written out for SSE: without fast-math the compiler keeps a
     running maximum scalar, even split into four. A NaN is passed over either way. */
 float peakOf (const float* samples, int numSamples) noexcept
@@ -103,12 +122,16 @@ inline float smooth (float output, float shapeValue, float coefficient) noexcept
     return output + coefficient * (shapeValue - output);
 }
 
-/** Delay in samples for the FM output, split into whole samples and a fraction.
-    In double: at 192 kHz the delay reaches 5760 samples, where a float would keep
-    only 1/2048 of a sample. */
-inline void splitDelay (float fmOutput, float depthSamples, int& whole, float& fraction) noexcept
+/** Delay in samples for the FM output. In double: at 192 kHz the delay reaches
+    5760 samples, where a float would keep only 1/2048 of a sample. */
+inline double delayInSamples (float fmOutput, float depthSamples) noexcept
 {
-    const double delay = (static_cast<double> (fmOutput) + 1.0) * static_cast<double> (depthSamples);
+    return (static_cast<double> (fmOutput) + 1.0) * static_cast<double> (depthSamples);
+}
+
+/** The delay split into whole samples (it is never negative) and a fraction. */
+inline void splitDelay (double delay, int& whole, float& fraction) noexcept
+{
     whole = static_cast<int> (delay);
     fraction = static_cast<float> (delay - whole);
 }
@@ -207,14 +230,12 @@ struct ModEngine::Chunk
     alignas (32) float mix[chunkSize];
     alignas (32) float engaged[chunkSize];
 
-    // Delay read: whole samples, fraction, and the four taps per channel as they lie
+    // Delay read: the delay in samples, and the four taps per channel as they lie
     // in the line, oldest first (two older, one older, at, one newer): one
     // 16-byte copy per channel and sample instead of four masked reads.
-    alignas (32) int whole[chunkSize];
-    alignas (32) float fraction[chunkSize];
+    alignas (64) double delay[chunkSize];
     alignas (16) float tapsLeft[chunkSize][4];
     alignas (16) float tapsRight[chunkSize][4];
-    bool anyBelowOneSample = false;
 };
 
 /** The two loops that carry the per-sample work, each compiled once for the
@@ -598,7 +619,7 @@ void ModEngine::renderChunk (const BlockSetup& block, float* left, float* right,
                     Kernels::mix<stereoChunk, how, blendFlag, movingFlag, linearFlag> (*this, chunk, amOutput, left,
                                                                                       right, n);
                 },
-                blend, moving, chunk.anyBelowOneSample);
+                blend, moving, anyBelowOneSample (chunk.delay, n));
         };
         if (!stereo)
             mixWith (std::false_type{}, TurnKind<Turn::none>{});
@@ -676,7 +697,7 @@ void ModEngine::renderSampleBySample (const BlockSetup& block, float* left, floa
 
         int whole;
         float fraction;
-        splitDelay (fm, fmDepth, whole, fraction);
+        splitDelay (delayInSamples (fm, fmDepth), whole, fraction);
         newest = (newest + 1) & mask;
         const int at = newest - whole;
         const bool belowOneSample = whole < 1;
@@ -777,55 +798,33 @@ void ModEngine::runRamps (Chunk& chunk, int numSamples) noexcept
 }
 
 template <bool sine, bool stereo, bool amShares, bool fmShares, bool readDelay>
-[[gnu::always_inline]] inline void ModEngine::runLfoAndDelay (const BlockSetup& block, Chunk& chunk, const float* left, const float* right,
-                                int numSamples, bool moving) noexcept
+[[gnu::always_inline]] inline void ModEngine::runLfoAndDelay (const BlockSetup& block, Chunk& chunk,
+                                                              const float* left, const float* right, int numSamples,
+                                                              bool moving) noexcept
 {
     float* const lineLeft = delayLeft.data();
     float* const lineRight = delayRight.data();
     const int mask = delayMask;
     int newest = writeIndex;
-    int fewestWhole = std::numeric_limits<int>::max();
 
     // The smoothers are serial chains of three float operations per sample, and the
     // phase and the phasor two more. Everything else of the sample rides along in
-    // the same loop (delay split, writes, tap copies), so the core works on it while
-    // it waits for the chains.
+    // the same loop (delay, writes, tap copies), so the core works on it while it
+    // waits for the chains; what can wait (the split of the delay into whole
+    // samples and fraction) is left to the vector loop of the mix.
     const float a = block.smoothing;
     float am = lfoAm, fm = lfoFm, base = lfoBase;
-    double p = phase;
-    const double increment = block.increment;
-    SinePhasor phasor = sinePhasor;
-    const PhasorStep step = block.step;
 
-    // A resting depth is the same for every sample: stride 0 through it.
     // Offset shapes exist only where an offset is set (see `runPhaseAndShapes`).
     const float* const amShapes = block.amSharesBase ? chunk.shapeBase : chunk.shapeAm;
     const float* const fmShapes = block.fmSharesBase ? chunk.shapeBase : chunk.shapeFm;
 
+    // A resting depth is the same for every sample: stride 0 through it.
     const float* const fmDepth = moving ? chunk.fmDepth : &fmDepthRamp.current;
     const int fmDepthStride = moving ? 1 : 0;
 
-    for (int i = 0; i < numSamples; ++i)
+    const auto sampleAt = [&] (int i, float shapeBase, float shapeAm, float shapeFm)
     {
-        float shapeBase, shapeAm, shapeFm;
-        if constexpr (sine)
-        {
-            float sineValue, cosineValue;
-            phasor.next (p, step, sineValue, cosineValue);
-            p += increment;
-            if (p >= 1.0)
-                p -= 1.0;
-            shapeBase = sineValue;
-            shapeAm = block.amSign * (block.amFromCosine ? cosineValue : sineValue);
-            shapeFm = block.fmSign * (block.fmFromCosine ? cosineValue : sineValue);
-        }
-        else
-        {
-            shapeBase = chunk.shapeBase[i];
-            shapeAm = amShapes[i];
-            shapeFm = fmShapes[i];
-        }
-
         base = smooth (base, shapeBase, a);
         chunk.base[i] = base;
         if constexpr (amShares)
@@ -851,13 +850,11 @@ template <bool sine, bool stereo, bool amShares, bool fmShares, bool readDelay>
 
         if constexpr (readDelay)
         {
-            int whole;
-            splitDelay (fm, fmDepth[i * fmDepthStride], whole, chunk.fraction[i]);
-            chunk.whole[i] = whole;
-            fewestWhole = std::min (fewestWhole, whole);
+            const double delay = delayInSamples (fm, fmDepth[i * fmDepthStride]);
+            chunk.delay[i] = delay;
 
             // The four taps lie side by side unless they straddle the end of the line.
-            const int oldest = (newest - whole - 2) & mask;
+            const int oldest = (newest - static_cast<int> (delay) - 2) & mask;
             if (oldest <= mask - 3)
             {
                 std::memcpy (chunk.tapsLeft[i], lineLeft + oldest, sizeof (chunk.tapsLeft[i]));
@@ -874,17 +871,46 @@ template <bool sine, bool stereo, bool amShares, bool fmShares, bool readDelay>
                 }
             }
         }
+    };
+
+    if constexpr (sine)
+    {
+        double p = phase;
+        const double increment = block.increment;
+        SinePhasor phasor = sinePhasor;
+        const PhasorStep step = block.step;
+
+        // In runs between refreshes of the phasor, so no sample has to ask for one.
+        for (int i = 0; i < numSamples;)
+        {
+            if (phasor.untilRefresh == 0)
+                phasor.refresh (p);
+            const int end = std::min (numSamples, i + phasor.untilRefresh);
+            phasor.untilRefresh -= end - i;
+            for (; i < end; ++i)
+            {
+                float sineValue, cosineValue;
+                phasor.take (step, sineValue, cosineValue);
+                p += increment;
+                if (p >= 1.0)
+                    p -= 1.0;
+                sampleAt (i, sineValue, block.amSign * (block.amFromCosine ? cosineValue : sineValue),
+                          block.fmSign * (block.fmFromCosine ? cosineValue : sineValue));
+            }
+        }
+        phase = p;
+        sinePhasor = phasor;
     }
+    else
+    {
+        for (int i = 0; i < numSamples; ++i)
+            sampleAt (i, chunk.shapeBase[i], amShapes[i], fmShapes[i]);
+    }
+
     lfoAm = am;
     lfoFm = fm;
     lfoBase = base;
     writeIndex = newest;
-    chunk.anyBelowOneSample = fewestWhole < 1;
-    if constexpr (sine)
-    {
-        phase = p;
-        sinePhasor = phasor;
-    }
 }
 
 template <bool stereo, Turn turn, bool blend, bool moving, bool anyBelowOneSample>
@@ -905,12 +931,14 @@ template <bool stereo, Turn turn, bool blend, bool moving, bool anyBelowOneSampl
         const float mix = moving ? chunk.mix[i] : restingMix;
         const float engaged = moving ? chunk.engaged[i] : restingEngaged;
 
-        const float t = chunk.fraction[i];
+        int whole;
+        float t;
+        splitDelay (chunk.delay[i], whole, t);
         const float g = tremoloGain (amDepth, amOutput[i]);
         const auto read = [&] (const float (&taps)[4])
         {
             if constexpr (anyBelowOneSample)
-                return interpolateDelay<Choice::lanes> (taps[3], taps[2], taps[1], taps[0], t, chunk.whole[i] < 1);
+                return interpolateDelay<Choice::lanes> (taps[3], taps[2], taps[1], taps[0], t, whole < 1);
             else
                 return cubicDelay (taps[3], taps[2], taps[1], taps[0], t);
         };

@@ -45,11 +45,23 @@ struct SinePhasor
     void next (double phase, const PhasorStep& step, float& sineOut, float& cosineOut) noexcept
     {
         if (untilRefresh == 0)
-        {
-            sinCosCycles<Choice::branch> (phase, sine, cosine);
-            untilRefresh = refreshInterval;
-        }
+            refresh (phase);
         --untilRefresh;
+        take (step, sineOut, cosineOut);
+    }
+
+    // For loops that run a stretch of samples at a time: refresh when `untilRefresh`
+    // is 0, then take at most `untilRefresh` samples and count them off, which
+    // saves the check in every sample and gives the same values as `next`.
+
+    void refresh (double phase) noexcept
+    {
+        sinCosCycles<Choice::branch> (phase, sine, cosine);
+        untilRefresh = refreshInterval;
+    }
+
+    void take (const PhasorStep& step, float& sineOut, float& cosineOut) noexcept
+    {
         sineOut = static_cast<float> (sine);
         cosineOut = static_cast<float> (cosine);
         const double turnedSine = sine * step.cosine + cosine * step.sine;
