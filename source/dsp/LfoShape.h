@@ -79,60 +79,49 @@ inline double lfoShape (int waveform, double phase) noexcept
     return sineShape (phase);
 }
 
-/** Shape `waveform` (0 .. 3; the sine has its own path) at `offset` cycles
-    (0 .. 1) ahead of each of `numSamples` phases (cycles, [0, 1)), as floats:
-    float (W (frac (offset + phase))), bit for bit as `lfoShape` gives it.
-
-    Written out for SSE2, two phases per step: with the default -ftrapping-math the
-    compiler will not turn the arms of the shapes above into selects and leaves a
-    loop over them scalar. Here every arm is computed and one taken by mask, with
-    the same arithmetic, so the same bits. */
-template <int waveform>
-inline void shapesAhead (const double* phases, double offset, float* out, int numSamples) noexcept
-{
-    int i = 0;
 #if defined(__SSE2__)
-    const auto choose = [] (__m128d mask, __m128d whenTrue, __m128d whenFalse)
-    { return _mm_or_pd (_mm_and_pd (mask, whenTrue), _mm_andnot_pd (mask, whenFalse)); };
-    const __m128d one = _mm_set1_pd (1.0), offsets = _mm_set1_pd (offset);
-    const auto shape = [&] (__m128d p)
-    {
-        if constexpr (waveform == static_cast<int> (Waveform::square))
-        {
-            return choose (_mm_cmplt_pd (p, _mm_set1_pd (0.5)), one, _mm_set1_pd (-1.0));
-        }
-        else if constexpr (waveform == static_cast<int> (Waveform::triangle))
-        {
-            const __m128d fourP = _mm_mul_pd (_mm_set1_pd (4.0), p);
-            const __m128d falling = _mm_sub_pd (_mm_set1_pd (2.0), fourP);
-            const __m128d risingAgain = _mm_sub_pd (fourP, _mm_set1_pd (4.0));
-            return choose (_mm_cmplt_pd (p, _mm_set1_pd (0.25)), fourP,
-                           choose (_mm_cmplt_pd (p, _mm_set1_pd (0.75)), falling, risingAgain));
-        }
-        else
-        {
-            const __m128d shifted = _mm_add_pd (p, _mm_set1_pd (0.5));
-            const __m128d wrapped = choose (_mm_cmpge_pd (shifted, one), _mm_sub_pd (shifted, one), shifted);
-            const __m128d twice = _mm_mul_pd (_mm_set1_pd (2.0), wrapped);
-            if constexpr (waveform == static_cast<int> (Waveform::sawUp))
-                return _mm_sub_pd (twice, one);
-            else
-                return _mm_sub_pd (one, twice);
-        }
-    };
-    for (; i + 4 <= numSamples; i += 4)
-    {
-        __m128d p[2] = {_mm_loadu_pd (phases + i), _mm_loadu_pd (phases + i + 2)};
-        if (offset != 0.0)
-            for (auto& v : p)
-            {
-                const __m128d ahead = _mm_add_pd (offsets, v);
-                v = choose (_mm_cmpge_pd (ahead, one), _mm_sub_pd (ahead, one), ahead);
-            }
-        _mm_storeu_ps (out + i, _mm_movelh_ps (_mm_cvtpd_ps (shape (p[0])), _mm_cvtpd_ps (shape (p[1]))));
-    }
-#endif
-    for (; i < numSamples; ++i)
-        out[i] = static_cast<float> (lfoShape (waveform, offset != 0.0 ? wrapOnce (offset + phases[i]) : phases[i]));
+/** `wrapOnce` for two values in [0, 2) at once: v - 1 or v - 0, the same bits. */
+inline __m128d wrapOnceLanes (__m128d v) noexcept
+{
+    const __m128d one = _mm_set1_pd (1.0);
+    return _mm_sub_pd (v, _mm_and_pd (_mm_cmpge_pd (v, one), one));
 }
+
+/** W (p) for two phases at once (cycles, [0, 1)), for `waveform` 0 .. 3 (the sine
+    has its own path): bit for bit what the scalar shapes above give. Every arm is
+    computed and one taken (by mask, minimum or maximum) from the same arithmetic.
+    The compiler will not turn the scalar arms into selects itself (with the
+    default -ftrapping-math it may not compute an unused arm), and branching on the
+    phase would mispredict at audio-rate modulation. */
+template <int waveform> inline __m128d shapeLanes (__m128d p) noexcept
+{
+    const __m128d one = _mm_set1_pd (1.0);
+    if constexpr (waveform == static_cast<int> (Waveform::square))
+    {
+        // -1 is 1 with the sign bit set.
+        const __m128d high = _mm_cmplt_pd (p, _mm_set1_pd (0.5));
+        return _mm_xor_pd (one, _mm_andnot_pd (high, _mm_set1_pd (-0.0)));
+    }
+    else if constexpr (waveform == static_cast<int> (Waveform::triangle))
+    {
+        // Each arm is the smaller or larger of its neighbours exactly on its own
+        // stretch, and they meet with equal values at 0.25 and 0.75, so
+        // max (min (4p, 2 - 4p), 4p - 4) is the table's value, bit for bit.
+        const __m128d fourP = _mm_mul_pd (_mm_set1_pd (4.0), p);
+        const __m128d falling = _mm_sub_pd (_mm_set1_pd (2.0), fourP);
+        const __m128d risingAgain = _mm_sub_pd (fourP, _mm_set1_pd (4.0));
+        return _mm_max_pd (_mm_min_pd (fourP, falling), risingAgain);
+    }
+    else
+    {
+        const __m128d wrapped = wrapOnceLanes (_mm_add_pd (p, _mm_set1_pd (0.5)));
+        const __m128d twice = _mm_mul_pd (_mm_set1_pd (2.0), wrapped);
+        if constexpr (waveform == static_cast<int> (Waveform::sawUp))
+            return _mm_sub_pd (twice, one);
+        else
+            return _mm_sub_pd (one, twice);
+    }
+}
+
+#endif
 } // namespace br::dsp

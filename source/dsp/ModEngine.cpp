@@ -212,12 +212,6 @@ bool sameBits (float a, float b) noexcept
 
 struct ModEngine::Chunk
 {
-    // Other shapes than the sine: phase and unsmoothed shape values per sample.
-    alignas (64) double phase[chunkSize];
-    alignas (32) float shapeBase[chunkSize];
-    alignas (32) float shapeAm[chunkSize];
-    alignas (32) float shapeFm[chunkSize];
-
     alignas (32) float am[chunkSize]; // smoothed LFO outputs; `am` stays unwritten while it equals `base`
     alignas (32) float base[chunkSize];
 
@@ -246,12 +240,12 @@ struct ModEngine::Chunk
     always inlined, so each entry is compiled whole for its own instruction set. */
 struct ModEngine::Kernels
 {
-    template <bool sine, bool stereo, bool amShares, bool fmShares, bool readDelay>
+    template <int waveform, bool stereo, bool amShares, bool fmShares, bool readDelay>
     [[gnu::noinline]] static void lfo (ModEngine& engine, const BlockSetup& block, Chunk& chunk, const float* left,
                                        const float* right, int numSamples, bool moving) noexcept
     {
-        engine.runLfoAndDelay<sine, stereo, amShares, fmShares, readDelay> (block, chunk, left, right, numSamples,
-                                                                            moving);
+        engine.runLfoAndDelay<waveform, stereo, amShares, fmShares, readDelay> (block, chunk, left, right,
+                                                                                numSamples, moving);
     }
 
     template <bool stereo, Turn turn, bool blend, bool moving, bool anyBelowOneSample>
@@ -262,13 +256,13 @@ struct ModEngine::Kernels
     }
 
 #if BR_WIDE_VECTORS
-    template <bool sine, bool stereo, bool amShares, bool fmShares, bool readDelay>
+    template <int waveform, bool stereo, bool amShares, bool fmShares, bool readDelay>
     [[gnu::noinline, gnu::target ("avx2")]] static void lfoWide (ModEngine& engine, const BlockSetup& block,
                                                                  Chunk& chunk, const float* left, const float* right,
                                                                  int numSamples, bool moving) noexcept
     {
-        engine.runLfoAndDelay<sine, stereo, amShares, fmShares, readDelay> (block, chunk, left, right, numSamples,
-                                                                            moving);
+        engine.runLfoAndDelay<waveform, stereo, amShares, fmShares, readDelay> (block, chunk, left, right,
+                                                                                numSamples, moving);
     }
 
     template <bool stereo, Turn turn, bool blend, bool moving, bool anyBelowOneSample>
@@ -549,11 +543,8 @@ template <int waveform>
 void ModEngine::renderChunk (const BlockSetup& block, float* left, float* right, int n, bool turn, bool blend,
                              bool moving) noexcept
 {
-    constexpr bool sine = waveform == static_cast<int> (Waveform::sine);
     const bool stereo = right != nullptr;
     Chunk chunk;
-    if constexpr (!sine)
-        runPhaseAndShapes<waveform> (block, chunk, n);
     if (moving)
         runRamps (chunk, n);
 
@@ -573,13 +564,13 @@ void ModEngine::renderChunk (const BlockSetup& block, float* left, float* right,
             {
                 if (wideVectors)
                 {
-                    Kernels::lfoWide<sine, stereoFlag, amFlag, fmFlag, readFlag> (*this, block, chunk, left, right, n,
+                    Kernels::lfoWide<waveform, stereoFlag, amFlag, fmFlag, readFlag> (*this, block, chunk, left, right, n,
                                                                                   moving);
                     return;
                 }
             }
 #endif
-            Kernels::lfo<sine, stereoFlag, amFlag, fmFlag, readFlag> (*this, block, chunk, left, right, n, moving);
+            Kernels::lfo<waveform, stereoFlag, amFlag, fmFlag, readFlag> (*this, block, chunk, left, right, n, moving);
         },
         stereo, amShares, fmShares, !settledBypass);
 
@@ -751,29 +742,6 @@ void ModEngine::renderSampleBySample (const BlockSetup& block, float* left, floa
     blockPeakRight = peakRight;
 }
 
-template <int waveform>
-void ModEngine::runPhaseAndShapes (const BlockSetup& block, Chunk& chunk, int numSamples) noexcept
-{
-    // The phase is accumulated sample by sample, exactly as a plain loop would, so
-    // that the output never depends on how the host splits its blocks.
-    double p = phase;
-    const double increment = block.increment;
-    for (int i = 0; i < numSamples; ++i)
-    {
-        chunk.phase[i] = p;
-        p += increment;
-        if (p >= 1.0)
-            p -= 1.0;
-    }
-    phase = p;
-
-    shapesAhead<waveform> (chunk.phase, 0.0, chunk.shapeBase, numSamples);
-    if (!block.amSharesBase)
-        shapesAhead<waveform> (chunk.phase, block.amOffset, chunk.shapeAm, numSamples);
-    if (!block.fmSharesBase)
-        shapesAhead<waveform> (chunk.phase, block.fmOffset, chunk.shapeFm, numSamples);
-}
-
 void ModEngine::runRamps (Chunk& chunk, int numSamples) noexcept
 {
     Ramp* const ramps[] = {&amDepthRamp, &fmDepthRamp, &rotCenterRamp, &rotHalfRangeRamp,
@@ -797,7 +765,7 @@ void ModEngine::runRamps (Chunk& chunk, int numSamples) noexcept
     }
 }
 
-template <bool sine, bool stereo, bool amShares, bool fmShares, bool readDelay>
+template <int waveform, bool stereo, bool amShares, bool fmShares, bool readDelay>
 [[gnu::always_inline]] inline void ModEngine::runLfoAndDelay (const BlockSetup& block, Chunk& chunk,
                                                               const float* left, const float* right, int numSamples,
                                                               bool moving) noexcept
@@ -814,10 +782,6 @@ template <bool sine, bool stereo, bool amShares, bool fmShares, bool readDelay>
     // samples and fraction) is left to the vector loop of the mix.
     const float a = block.smoothing;
     float am = lfoAm, fm = lfoFm, base = lfoBase;
-
-    // Offset shapes exist only where an offset is set (see `runPhaseAndShapes`).
-    const float* const amShapes = block.amSharesBase ? chunk.shapeBase : chunk.shapeAm;
-    const float* const fmShapes = block.fmSharesBase ? chunk.shapeBase : chunk.shapeFm;
 
     // A resting depth is the same for every sample: stride 0 through it.
     const float* const fmDepth = moving ? chunk.fmDepth : &fmDepthRamp.current;
@@ -873,7 +837,7 @@ template <bool sine, bool stereo, bool amShares, bool fmShares, bool readDelay>
         }
     };
 
-    if constexpr (sine)
+    if constexpr (waveform == static_cast<int> (Waveform::sine))
     {
         double p = phase;
         const double increment = block.increment;
@@ -903,8 +867,38 @@ template <bool sine, bool stereo, bool amShares, bool fmShares, bool readDelay>
     }
     else
     {
+        double p = phase;
+        const double increment = block.increment;
+#if defined(__SSE2__)
+        // Base and AM shape side by side in one vector; offset 0 leaves the base
+        // phase as it is (0 + p = p, below 1).
+        const __m128d baseAndAmOffsets = _mm_set_pd (block.amOffset, 0.0);
+        const __m128d fmOffsets = _mm_set1_pd (block.fmOffset);
+#endif
         for (int i = 0; i < numSamples; ++i)
-            sampleAt (i, chunk.shapeBase[i], amShapes[i], fmShapes[i]);
+        {
+            const double samplePhase = p;
+            p += increment;
+            if (p >= 1.0)
+                p -= 1.0;
+#if defined(__SSE2__)
+            const __m128d phases = _mm_set1_pd (samplePhase);
+            const __m128 baseAndAm =
+                _mm_cvtpd_ps (shapeLanes<waveform> (wrapOnceLanes (_mm_add_pd (baseAndAmOffsets, phases))));
+            const float shapeBase = _mm_cvtss_f32 (baseAndAm);
+            const float shapeAm = _mm_cvtss_f32 (_mm_shuffle_ps (baseAndAm, baseAndAm, 1));
+            float shapeFm = shapeBase;
+            if constexpr (!fmShares)
+                shapeFm = _mm_cvtss_f32 (
+                    _mm_cvtpd_ps (shapeLanes<waveform> (wrapOnceLanes (_mm_add_pd (fmOffsets, phases)))));
+#else
+            const auto shapeBase = static_cast<float> (shapeAt<waveform> (samplePhase));
+            const auto shapeAm = static_cast<float> (shapeAt<waveform> (wrapOnce (block.amOffset + samplePhase)));
+            const auto shapeFm = static_cast<float> (shapeAt<waveform> (wrapOnce (block.fmOffset + samplePhase)));
+#endif
+            sampleAt (i, shapeBase, shapeAm, shapeFm);
+        }
+        phase = p;
     }
 
     lfoAm = am;

@@ -104,9 +104,8 @@ private:
     template <int waveform, bool stereo, bool rampsMoving>
     void renderSampleBySample (const BlockSetup& block, float* left, float* right, int numSamples, bool turn,
                                bool blend) noexcept;
-    template <int waveform> void runPhaseAndShapes (const BlockSetup& block, Chunk& chunk, int numSamples) noexcept;
     void runRamps (Chunk& chunk, int numSamples) noexcept;
-    template <bool sine, bool stereo, bool amShares, bool fmShares, bool readDelay>
+    template <int waveform, bool stereo, bool amShares, bool fmShares, bool readDelay>
     void runLfoAndDelay (const BlockSetup& block, Chunk& chunk, const float* left, const float* right,
                          int numSamples, bool moving) noexcept;
     template <bool stereo, Turn turn, bool blend, bool moving, bool anyBelowOneSample>
