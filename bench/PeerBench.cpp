@@ -207,9 +207,10 @@ int main (int argc, char** argv)
         args.add (argv[i]);
     if (args.contains ("--help"))
     {
-        std::printf ("peer_bench [--rounds N] [--seconds S] [--bundle-dir DIR] [--only NAME]\n"
+        std::printf ("peer_bench [--rounds N] [--seconds S] [--block B] [--bundle-dir DIR] [--only NAME]\n"
                      "  Median thread CPU time per stereo frame at 48 kHz, blocks of 512 and 64,\n"
-                     "  over N interleaved rounds (default 7) of S seconds of material (default 60).\n"
+                     "  over N interleaved rounds (default 7) of S seconds of material (default 60);\n"
+                     "  B (up to 512) measures that block size alone.\n"
                      "  DIR holds Quorvane.lv2 (default: this build's); NAME keeps the plug-ins whose\n"
                      "  label contains it (for a profiler).\n");
         return 0;
@@ -291,10 +292,12 @@ int main (int argc, char** argv)
                  "FTZ/DAZ on\n\n",
                  rounds, seconds, sampleRate);
 
-    const int blockSizes[] { 512, 64 };
+    std::vector<int> blockSizes { 512, 64 };
+    if (const int only = argumentAfter (args, "--block", 0); only > 0)
+        blockSizes = { std::min (only, maximumBlockSize) };
     for (int round = 0; round < rounds; ++round)
     {
-        for (int b = 0; b < 2; ++b)
+        for (size_t b = 0; b < blockSizes.size(); ++b)
         {
             // A different plug-in goes first each round, so a burst of load from
             // elsewhere does not always hit the same one.
@@ -312,7 +315,7 @@ int main (int argc, char** argv)
         if (entry.candidate->ours)
             ours.push_back (&entry);
 
-    for (int b = 0; b < 2; ++b)
+    for (size_t b = 0; b < blockSizes.size(); ++b)
     {
         std::printf ("block %d      %-26s %9s %8s %10s", blockSizes[b], "", "ns/frame", "% of RT", "change dB");
         for (const auto* o : ours)

@@ -60,40 +60,30 @@ template <int waveform> double shapeAt (double p) noexcept
         return sawDownShape (p);
 }
 
-/** Whether any read of a chunk lies less than one sample back, where the delay
-    line is read along a straight line instead of the cubic. */
-bool anyBelowOneSample (const double* delays, int numSamples) noexcept
+/** Largest |sample|. In GCC's vector types, eight floats at a time: without
+    fast-math the compiler keeps a running maximum scalar, even one split into
+    lanes. Inlined into each build of the mix loop, so the AVX2 one takes all eight
+    per instruction. A NaN is passed over. */
+[[gnu::always_inline]] inline float peakOf (const float* samples, int numSamples) noexcept
 {
+    using Floats = float __attribute__ ((vector_size (32)));
+    using Bits = std::uint32_t __attribute__ ((vector_size (32)));
+    constexpr int lanes = sizeof (Floats) / sizeof (float);
+    Floats most{};
     int i = 0;
-    bool below = false;
-#if defined(__SSE2__)
-    // The compiler leaves this loop scalar: it will not mix the doubles with a flag.
-    const __m128d one = _mm_set1_pd (1.0);
-    __m128d any = _mm_setzero_pd();
-    for (; i + 2 <= numSamples; i += 2)
-        any = _mm_or_pd (any, _mm_cmplt_pd (_mm_loadu_pd (delays + i), one));
-    below = _mm_movemask_pd (any) != 0;
-#endif
-    for (; i < numSamples; ++i)
-        below = below || delays[i] < 1.0;
-    return below;
-}
-
-/** Largest |sample|. Written out for SSE: without fast-math the compiler keeps a
-    running maximum scalar, even split into four. A NaN is passed over either way. */
-float peakOf (const float* samples, int numSamples) noexcept
-{
-    int i = 0;
+    for (; i + lanes <= numSamples; i += lanes)
+    {
+        Floats v;
+        std::memcpy (&v, samples + i, sizeof (v));
+        Bits bits;
+        std::memcpy (&bits, &v, sizeof (bits));
+        bits &= 0x7fffffffu;
+        std::memcpy (&v, &bits, sizeof (v));
+        most = v > most ? v : most;
+    }
     float peak = 0.0f;
-#if defined(__SSE2__)
-    const __m128 magnitude = _mm_castsi128_ps (_mm_set1_epi32 (0x7fffffff));
-    __m128 m = _mm_setzero_ps();
-    for (; i + 4 <= numSamples; i += 4)
-        m = _mm_max_ps (_mm_and_ps (_mm_loadu_ps (samples + i), magnitude), m); // NaN keeps m
-    alignas (16) float lanes[4];
-    _mm_store_ps (lanes, m);
-    peak = std::max (std::max (lanes[0], lanes[1]), std::max (lanes[2], lanes[3]));
-#endif
+    for (int k = 0; k < lanes; ++k)
+        peak = std::max (peak, most[k]);
     for (; i < numSamples; ++i)
         peak = std::max (peak, std::abs (samples[i]));
     return peak;
@@ -228,6 +218,7 @@ struct ModEngine::Chunk
     // in the line, oldest first (two older, one older, at, one newer): one
     // 16-byte copy per channel and sample instead of four masked reads.
     alignas (64) double delay[chunkSize];
+    double shortestDelay = 0.0; // below one sample, the line is read along a straight line
     alignas (16) float tapsLeft[chunkSize][4];
     alignas (16) float tapsRight[chunkSize][4];
 };
@@ -610,7 +601,7 @@ void ModEngine::renderChunk (const BlockSetup& block, float* left, float* right,
                     Kernels::mix<stereoChunk, how, blendFlag, movingFlag, linearFlag> (*this, chunk, amOutput, left,
                                                                                       right, n);
                 },
-                blend, moving, anyBelowOneSample (chunk.delay, n));
+                blend, moving, chunk.shortestDelay < 1.0);
         };
         if (!stereo)
             mixWith (std::false_type{}, TurnKind<Turn::none>{});
@@ -626,9 +617,12 @@ void ModEngine::renderChunk (const BlockSetup& block, float* left, float* right,
                            : rotationAngle (rotHalfRangeRamp.current, chunk.base[last], rotCenterRamp.current);
     }
 
-    blockPeakLeft = std::max (blockPeakLeft, peakOf (left, n));
-    if (stereo)
-        blockPeakRight = std::max (blockPeakRight, peakOf (right, n));
+    if (settledBypass)
+    {
+        blockPeakLeft = std::max (blockPeakLeft, peakOf (left, n));
+        if (stereo)
+            blockPeakRight = std::max (blockPeakRight, peakOf (right, n));
+    }
 }
 
 template <int waveform, bool stereo, bool rampsMoving>
@@ -782,6 +776,7 @@ template <int waveform, bool stereo, bool amShares, bool fmShares, bool readDela
     // samples and fraction) is left to the vector loop of the mix.
     const float a = block.smoothing;
     float am = lfoAm, fm = lfoFm, base = lfoBase;
+    double shortest = std::numeric_limits<double>::max();
 
     // A resting depth is the same for every sample: stride 0 through it.
     const float* const fmDepth = moving ? chunk.fmDepth : &fmDepthRamp.current;
@@ -816,6 +811,7 @@ template <int waveform, bool stereo, bool amShares, bool fmShares, bool readDela
         {
             const double delay = delayInSamples (fm, fmDepth[i * fmDepthStride]);
             chunk.delay[i] = delay;
+            shortest = delay < shortest ? delay : shortest; // one minsd
 
             // The four taps lie side by side unless they straddle the end of the line.
             const int oldest = (newest - static_cast<int> (delay) - 2) & mask;
@@ -905,6 +901,7 @@ template <int waveform, bool stereo, bool amShares, bool fmShares, bool readDela
     lfoFm = fm;
     lfoBase = base;
     writeIndex = newest;
+    chunk.shortestDelay = shortest;
 }
 
 template <bool stereo, Turn turn, bool blend, bool moving, bool anyBelowOneSample>
@@ -960,5 +957,9 @@ template <bool stereo, Turn turn, bool blend, bool moving, bool anyBelowOneSampl
             right[i] = outRight;
         }
     }
+
+    blockPeakLeft = std::max (blockPeakLeft, peakOf (left, numSamples));
+    if constexpr (stereo)
+        blockPeakRight = std::max (blockPeakRight, peakOf (right, numSamples));
 }
 } // namespace br::dsp
