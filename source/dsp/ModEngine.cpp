@@ -23,10 +23,11 @@ namespace
 constexpr double pi = 3.14159265358979323846;
 constexpr float piFloat = static_cast<float> (pi);
 
-// Long blocks run in passes over chunks of this many samples: the LFO shapes, the
-// interpolation, the rotation's sine and cosine and the mix vectorise, and only the
-// serial parts (phase, smoother, ramps, delay writes) stay scalar. The chunk
-// buffers live on the stack, so the host's block length never matters for memory.
+// Long blocks run in two passes over chunks of this many samples: one scalar loop
+// for what is serial (phase, phasor, smoothers, delay writes and tap copies), then
+// one vector loop for the rest (interpolation, tremolo, rotation with its sine and
+// cosine, mix, peaks). The chunk buffers live on the stack, so the host's block
+// length never matters for memory.
 constexpr int chunkSize = 64;
 
 // Below this many samples the passes cost more in set-up than they save, and one
@@ -119,7 +120,7 @@ inline double delayInSamples (float fmOutput, float depthSamples) noexcept
     return (static_cast<double> (fmOutput) + 1.0) * static_cast<double> (depthSamples);
 }
 
-/** The delay split into whole samples (it is never negative) and a fraction. */
+/** The delay split into whole samples, truncated, and a fraction. */
 inline void splitDelay (double delay, int& whole, float& fraction) noexcept
 {
     whole = static_cast<int> (delay);
@@ -144,7 +145,8 @@ constexpr float widestNarrowTurnDegrees = 89.0f;
 
 /** Turns the wet pair by half the angle, so 180 degrees gives (R, -L). An angle of
     exactly 0 leaves the pair untouched, bit for bit. */
-template <Choice how, Turn range = Turn::full> inline void rotate (float angleDegrees, float& left, float& right) noexcept
+template <Choice how, Turn range = Turn::full>
+inline void rotate (float angleDegrees, float& left, float& right) noexcept
 {
     if constexpr (how == Choice::branch)
     {
@@ -235,8 +237,8 @@ struct ModEngine::Kernels
     [[gnu::noinline]] static void lfo (ModEngine& engine, const BlockSetup& block, Chunk& chunk, const float* left,
                                        const float* right, int numSamples, bool moving) noexcept
     {
-        engine.runLfoAndDelay<waveform, stereo, amShares, fmShares, readDelay> (block, chunk, left, right,
-                                                                                numSamples, moving);
+        engine.runLfoAndDelay<waveform, stereo, amShares, fmShares, readDelay> (block, chunk, left, right, numSamples,
+                                                                                moving);
     }
 
     template <bool stereo, Turn turn, bool blend, bool moving, bool anyBelowOneSample>
@@ -252,8 +254,8 @@ struct ModEngine::Kernels
                                                                  Chunk& chunk, const float* left, const float* right,
                                                                  int numSamples, bool moving) noexcept
     {
-        engine.runLfoAndDelay<waveform, stereo, amShares, fmShares, readDelay> (block, chunk, left, right,
-                                                                                numSamples, moving);
+        engine.runLfoAndDelay<waveform, stereo, amShares, fmShares, readDelay> (block, chunk, left, right, numSamples,
+                                                                                moving);
     }
 
     template <bool stereo, Turn turn, bool blend, bool moving, bool anyBelowOneSample>
@@ -272,7 +274,11 @@ namespace
 bool processorHasWideVectors() noexcept
 {
 #if BR_WIDE_VECTORS
-    static const bool has = __builtin_cpu_supports ("avx2") != 0;
+    static const bool has = []
+    {
+        __builtin_cpu_init(); // harmless if done; needed if this runs before the runtime's own set-up
+        return __builtin_cpu_supports ("avx2") != 0;
+    }();
     return has;
 #else
     return false;
@@ -555,8 +561,8 @@ void ModEngine::renderChunk (const BlockSetup& block, float* left, float* right,
             {
                 if (wideVectors)
                 {
-                    Kernels::lfoWide<waveform, stereoFlag, amFlag, fmFlag, readFlag> (*this, block, chunk, left, right, n,
-                                                                                  moving);
+                    Kernels::lfoWide<waveform, stereoFlag, amFlag, fmFlag, readFlag> (*this, block, chunk, left, right,
+                                                                                      n, moving);
                     return;
                 }
             }
@@ -571,6 +577,9 @@ void ModEngine::renderChunk (const BlockSetup& block, float* left, float* right,
     {
         lastAmGain = tremoloGain (amDepthRamp.current, amOutput[last]);
         lastAngle = rotationAngle (rotHalfRangeRamp.current, chunk.base[last], rotCenterRamp.current);
+        blockPeakLeft = std::max (blockPeakLeft, peakOf (left, n));
+        if (stereo)
+            blockPeakRight = std::max (blockPeakRight, peakOf (right, n));
     }
     else
     {
@@ -591,15 +600,14 @@ void ModEngine::renderChunk (const BlockSetup& block, float* left, float* right,
                     {
                         if (wideVectors)
                         {
-                            Kernels::mixWide<stereoChunk, how, blendFlag, movingFlag, linearFlag> (*this, chunk,
-                                                                                                  amOutput, left,
-                                                                                                  right, n);
+                            Kernels::mixWide<stereoChunk, how, blendFlag, movingFlag, linearFlag> (
+                                *this, chunk, amOutput, left, right, n);
                             return;
                         }
                     }
 #endif
                     Kernels::mix<stereoChunk, how, blendFlag, movingFlag, linearFlag> (*this, chunk, amOutput, left,
-                                                                                      right, n);
+                                                                                       right, n);
                 },
                 blend, moving, chunk.shortestDelay < 1.0);
         };
@@ -615,13 +623,7 @@ void ModEngine::renderChunk (const BlockSetup& block, float* left, float* right,
         lastAmGain = tremoloGain (moving ? chunk.amDepth[last] : amDepthRamp.current, amOutput[last]);
         lastAngle = moving ? rotationAngle (chunk.rotHalfRange[last], chunk.base[last], chunk.rotCenter[last])
                            : rotationAngle (rotHalfRangeRamp.current, chunk.base[last], rotCenterRamp.current);
-    }
-
-    if (settledBypass)
-    {
-        blockPeakLeft = std::max (blockPeakLeft, peakOf (left, n));
-        if (stereo)
-            blockPeakRight = std::max (blockPeakRight, peakOf (right, n));
+        // The mix loop tracked the peaks.
     }
 }
 
@@ -760,9 +762,8 @@ void ModEngine::runRamps (Chunk& chunk, int numSamples) noexcept
 }
 
 template <int waveform, bool stereo, bool amShares, bool fmShares, bool readDelay>
-[[gnu::always_inline]] inline void ModEngine::runLfoAndDelay (const BlockSetup& block, Chunk& chunk,
-                                                              const float* left, const float* right, int numSamples,
-                                                              bool moving) noexcept
+[[gnu::always_inline]] inline void ModEngine::runLfoAndDelay (const BlockSetup& block, Chunk& chunk, const float* left,
+                                                              const float* right, int numSamples, bool moving) noexcept
 {
     float* const lineLeft = delayLeft.data();
     float* const lineRight = delayRight.data();
@@ -905,8 +906,8 @@ template <int waveform, bool stereo, bool amShares, bool fmShares, bool readDela
 }
 
 template <bool stereo, Turn turn, bool blend, bool moving, bool anyBelowOneSample>
-[[gnu::always_inline]] inline void ModEngine::mixChunk (const Chunk& chunk, const float* amOutput, float* left, float* right,
-                          int numSamples) noexcept
+[[gnu::always_inline]] inline void ModEngine::mixChunk (const Chunk& chunk, const float* amOutput, float* left,
+                                                        float* right, int numSamples) noexcept
 {
     const float restingAmDepth = amDepthRamp.current, restingCentre = rotCenterRamp.current,
                 restingHalfRange = rotHalfRangeRamp.current, restingGain = gainRamp.current,

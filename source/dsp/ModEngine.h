@@ -87,7 +87,7 @@ private:
         // With no offset an output is fed the base output's shape values, so from
         // equal states it stays equal to it, bit for bit, and is not computed twice.
         bool amSharesBase = true, fmSharesBase = true;
-        PhasorStep step; // the sine's turn per sample
+        PhasorStep step;             // the sine's turn per sample
         float fmDisplayDepth = 0.0f; // "fmDepth" as a fraction while FM is on, else 0
         float baseRateHz = 0.2f;
     };
@@ -106,8 +106,8 @@ private:
                                bool blend) noexcept;
     void runRamps (Chunk& chunk, int numSamples) noexcept;
     template <int waveform, bool stereo, bool amShares, bool fmShares, bool readDelay>
-    void runLfoAndDelay (const BlockSetup& block, Chunk& chunk, const float* left, const float* right,
-                         int numSamples, bool moving) noexcept;
+    void runLfoAndDelay (const BlockSetup& block, Chunk& chunk, const float* left, const float* right, int numSamples,
+                         bool moving) noexcept;
     template <bool stereo, Turn turn, bool blend, bool moving, bool anyBelowOneSample>
     void mixChunk (const Chunk& chunk, const float* amOutput, float* left, float* right, int numSamples) noexcept;
 

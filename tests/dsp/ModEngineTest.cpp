@@ -728,13 +728,15 @@ TEST (ModEngine, GivesTheSameBitsWithOrWithoutTheWideInstructionSet)
              p[Param::rate] = 7;
          },
          false},
-        {"triangle with AM a quarter ahead", [] (BlockParams& p)
+        {"triangle with AM a quarter ahead",
+         [] (BlockParams& p)
          {
              p[Param::waveform] = 1;
              p[Param::amPhase] = 1;
          },
          false},
-        {"fast square: reads below one sample of delay", [] (BlockParams& p)
+        {"fast square: reads below one sample of delay",
+         [] (BlockParams& p)
          {
              p[Param::waveform] = 0;
              p[Param::rate] = 40;
@@ -742,7 +744,8 @@ TEST (ModEngine, GivesTheSameBitsWithOrWithoutTheWideInstructionSet)
          },
          false},
         {"saw down, mono", [] (BlockParams& p) { p[Param::waveform] = 3; }, true},
-        {"stages off, mix 40, gain -6", [] (BlockParams& p)
+        {"stages off, mix 40, gain -6",
+         [] (BlockParams& p)
          {
              p = stagesOff (p);
              p[Param::mix] = 40;
