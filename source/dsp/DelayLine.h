@@ -19,6 +19,16 @@ inline std::size_t delayLineLength (double sampleRate) noexcept
     return length;
 }
 
+/** The four-point cubic alone, for blocks where every read lies at least one
+    sample back; `interpolateDelay` below computes it the same way, bit for bit. */
+inline float cubicDelay (float yNewer, float y0, float y1, float y2, float fraction) noexcept
+{
+    const float c1 = 0.5f * (y1 - yNewer);
+    const float c2 = yNewer - 2.5f * y0 + 2.0f * y1 - 0.5f * y2;
+    const float c3 = 0.5f * (y2 - yNewer) + 1.5f * (y0 - y1);
+    return ((c3 * fraction + c2) * fraction + c1) * fraction + y0;
+}
+
 /** The delayed value at `fraction` (0 .. 1) of a sample beyond the tap `y0`, from
     the four taps around it: `yNewer` one sample newer, `y1` one older, `y2` two older.
 
@@ -35,10 +45,7 @@ inline float interpolateDelay (float yNewer, float y0, float y1, float y2, float
         if (belowOneSample)
             return y0 + fraction * (y1 - y0);
     }
-    const float c1 = 0.5f * (y1 - yNewer);
-    const float c2 = yNewer - 2.5f * y0 + 2.0f * y1 - 0.5f * y2;
-    const float c3 = 0.5f * (y2 - yNewer) + 1.5f * (y0 - y1);
-    const float cubic = ((c3 * fraction + c2) * fraction + c1) * fraction + y0;
+    const float cubic = cubicDelay (yNewer, y0, y1, y2, fraction);
     const float linear = y0 + fraction * (y1 - y0);
     return select<how> (belowOneSample, linear, cubic);
 }

@@ -1,6 +1,10 @@
 #pragma once
 #include "dsp/SinCos.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace br::dsp
 {
 /** The LFO shapes in the order of the "waveform" choice. Any index outside
@@ -74,4 +78,50 @@ inline double lfoShape (int waveform, double phase) noexcept
     }
     return sineShape (phase);
 }
+
+#if defined(__SSE2__)
+/** `wrapOnce` for two values in [0, 2) at once: v - 1 or v - 0, the same bits. */
+inline __m128d wrapOnceLanes (__m128d v) noexcept
+{
+    const __m128d one = _mm_set1_pd (1.0);
+    return _mm_sub_pd (v, _mm_and_pd (_mm_cmpge_pd (v, one), one));
+}
+
+/** W (p) for two phases at once (cycles, [0, 1)), for `waveform` 0 .. 3 (the sine
+    has its own path): bit for bit what the scalar shapes above give. Every arm is
+    computed and one taken (by mask, minimum or maximum) from the same arithmetic.
+    The compiler will not turn the scalar arms into selects itself (with the
+    default -ftrapping-math it may not compute an unused arm), and branching on the
+    phase would mispredict at audio-rate modulation. */
+template <int waveform> inline __m128d shapeLanes (__m128d p) noexcept
+{
+    const __m128d one = _mm_set1_pd (1.0);
+    if constexpr (waveform == static_cast<int> (Waveform::square))
+    {
+        // -1 is 1 with the sign bit set.
+        const __m128d high = _mm_cmplt_pd (p, _mm_set1_pd (0.5));
+        return _mm_xor_pd (one, _mm_andnot_pd (high, _mm_set1_pd (-0.0)));
+    }
+    else if constexpr (waveform == static_cast<int> (Waveform::triangle))
+    {
+        // Each arm is the smaller or larger of its neighbours exactly on its own
+        // stretch, and they meet with equal values at 0.25 and 0.75, so
+        // max (min (4p, 2 - 4p), 4p - 4) is the table's value, bit for bit.
+        const __m128d fourP = _mm_mul_pd (_mm_set1_pd (4.0), p);
+        const __m128d falling = _mm_sub_pd (_mm_set1_pd (2.0), fourP);
+        const __m128d risingAgain = _mm_sub_pd (fourP, _mm_set1_pd (4.0));
+        return _mm_max_pd (_mm_min_pd (fourP, falling), risingAgain);
+    }
+    else
+    {
+        const __m128d wrapped = wrapOnceLanes (_mm_add_pd (p, _mm_set1_pd (0.5)));
+        const __m128d twice = _mm_mul_pd (_mm_set1_pd (2.0), wrapped);
+        if constexpr (waveform == static_cast<int> (Waveform::sawUp))
+            return _mm_sub_pd (twice, one);
+        else
+            return _mm_sub_pd (one, twice);
+    }
+}
+
+#endif
 } // namespace br::dsp

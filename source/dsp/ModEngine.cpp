@@ -9,6 +9,12 @@
 #include <cstdint>
 #include <cstring>
 #include <iterator>
+#include <limits>
+#include <type_traits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace br::dsp
 {
@@ -17,10 +23,11 @@ namespace
 constexpr double pi = 3.14159265358979323846;
 constexpr float piFloat = static_cast<float> (pi);
 
-// Long blocks run in passes over chunks of this many samples: the LFO shapes, the
-// interpolation, the rotation's sine and cosine and the mix vectorise, and only the
-// serial parts (phase, smoother, ramps, delay writes) stay scalar. The chunk
-// buffers live on the stack, so the host's block length never matters for memory.
+// Long blocks run in two passes over chunks of this many samples: one scalar loop
+// for what is serial (phase, phasor, smoothers, delay writes and tap copies), then
+// one vector loop for the rest (interpolation, tremolo, rotation with its sine and
+// cosine, mix, peaks). The chunk buffers live on the stack, so the host's block
+// length never matters for memory.
 constexpr int chunkSize = 64;
 
 // Below this many samples the passes cost more in set-up than they save, and one
@@ -54,17 +61,33 @@ template <int waveform> double shapeAt (double p) noexcept
         return sawDownShape (p);
 }
 
-/** Largest |sample|; four running maxima so the loop vectorises without fast-math. */
-float peakOf (const float* samples, int numSamples) noexcept
+/** Largest |sample|. In GCC's vector types, eight floats at a time: without
+    fast-math the compiler keeps a running maximum scalar, even one split into
+    lanes. Inlined into each build of the mix loop, so the AVX2 one takes all eight
+    per instruction. A NaN is passed over. */
+[[gnu::always_inline]] inline float peakOf (const float* samples, int numSamples) noexcept
 {
-    float m[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    using Floats = float __attribute__ ((vector_size (32)));
+    using Bits = std::uint32_t __attribute__ ((vector_size (32)));
+    constexpr int lanes = sizeof (Floats) / sizeof (float);
+    Floats most{};
     int i = 0;
-    for (; i + 4 <= numSamples; i += 4)
-        for (int k = 0; k < 4; ++k)
-            m[k] = std::max (m[k], std::abs (samples[i + k]));
+    for (; i + lanes <= numSamples; i += lanes)
+    {
+        Floats v;
+        std::memcpy (&v, samples + i, sizeof (v));
+        Bits bits;
+        std::memcpy (&bits, &v, sizeof (bits));
+        bits &= 0x7fffffffu;
+        std::memcpy (&v, &bits, sizeof (v));
+        most = v > most ? v : most;
+    }
+    float peak = 0.0f;
+    for (int k = 0; k < lanes; ++k)
+        peak = std::max (peak, most[k]);
     for (; i < numSamples; ++i)
-        m[0] = std::max (m[0], std::abs (samples[i]));
-    return std::max (std::max (m[0], m[1]), std::max (m[2], m[3]));
+        peak = std::max (peak, std::abs (samples[i]));
+    return peak;
 }
 
 /** Bitwise equality, so that a NaN value compares equal to itself and -0 differs from 0. */
@@ -90,12 +113,16 @@ inline float smooth (float output, float shapeValue, float coefficient) noexcept
     return output + coefficient * (shapeValue - output);
 }
 
-/** Delay in samples for the FM output, split into whole samples and a fraction.
-    In double: at 192 kHz the delay reaches 5760 samples, where a float would keep
-    only 1/2048 of a sample. */
-inline void splitDelay (float fmOutput, float depthSamples, int& whole, float& fraction) noexcept
+/** Delay in samples for the FM output. In double: at 192 kHz the delay reaches
+    5760 samples, where a float would keep only 1/2048 of a sample. */
+inline double delayInSamples (float fmOutput, float depthSamples) noexcept
 {
-    const double delay = (static_cast<double> (fmOutput) + 1.0) * static_cast<double> (depthSamples);
+    return (static_cast<double> (fmOutput) + 1.0) * static_cast<double> (depthSamples);
+}
+
+/** The delay split into whole samples, truncated, and a fraction. */
+inline void splitDelay (double delay, int& whole, float& fraction) noexcept
+{
     whole = static_cast<int> (delay);
     fraction = static_cast<float> (delay - whole);
 }
@@ -112,9 +139,14 @@ inline float rotationAngle (float halfRange, float baseOutput, float centre) noe
     return halfRange * baseOutput + centre;
 }
 
+template <Turn turn> using TurnKind = std::integral_constant<Turn, turn>;
+
+constexpr float widestNarrowTurnDegrees = 89.0f;
+
 /** Turns the wet pair by half the angle, so 180 degrees gives (R, -L). An angle of
     exactly 0 leaves the pair untouched, bit for bit. */
-template <Choice how> inline void rotate (float angleDegrees, float& left, float& right) noexcept
+template <Choice how, Turn range = Turn::full>
+inline void rotate (float angleDegrees, float& left, float& right) noexcept
 {
     if constexpr (how == Choice::branch)
     {
@@ -122,12 +154,15 @@ template <Choice how> inline void rotate (float angleDegrees, float& left, float
             return;
     }
     float s, c;
-    sinCosRadians<how> (angleDegrees * piFloat / 360.0f, s, c);
+    if constexpr (range == Turn::narrow)
+        sinCosNearZero (angleDegrees * piFloat / 360.0f, s, c);
+    else
+        sinCosRadians<how> (angleDegrees * piFloat / 360.0f, s, c);
     const float turnedLeft = left * c + right * s;
     const float turnedRight = right * c - left * s;
-    const bool turn = angleDegrees != 0.0f;
-    left = select<how> (turn, turnedLeft, left);
-    right = select<how> (turn, turnedRight, right);
+    const bool nonZero = angleDegrees != 0.0f;
+    left = select<how> (nonZero, turnedLeft, left);
+    right = select<how> (nonZero, turnedRight, right);
 }
 
 inline float mixAndGain (float dry, float wet, float mix, float gain) noexcept
@@ -136,24 +171,43 @@ inline float mixAndGain (float dry, float wet, float mix, float gain) noexcept
 }
 
 /** Fades between the processed and the untouched sample for bypass. At either end
-    the result is exactly one of them, so a settled bypass state changes no bit. */
+    the result is exactly one of them (not dry + 0 x (processed - dry), which turns
+    -0 into +0), so a settled bypass changes no bit and can skip the audio path. */
 template <Choice how> inline float engage (float dry, float processed, float engaged) noexcept
 {
-    return select<how> (engaged == 1.0f, processed, dry + engaged * (processed - dry));
+    return select<how> (engaged == 1.0f, processed,
+                        select<how> (engaged == 0.0f, dry, dry + engaged * (processed - dry)));
+}
+
+/** Calls `f` with one std::bool_constant per flag, so a choice fixed for a whole
+    chunk becomes a template argument instead of a branch in every sample. */
+template <typename F> inline void withFlags (F&& f)
+{
+    f();
+}
+template <typename F, typename... Rest> inline void withFlags (F&& f, bool first, Rest... rest)
+{
+    if (first)
+        withFlags ([&] (auto... more) { f (std::true_type{}, more...); }, rest...);
+    else
+        withFlags ([&] (auto... more) { f (std::false_type{}, more...); }, rest...);
+}
+
+bool sameBits (float a, float b) noexcept
+{
+    std::uint32_t x, y;
+    std::memcpy (&x, &a, sizeof (x));
+    std::memcpy (&y, &b, sizeof (y));
+    return x == y;
 }
 } // namespace
 
 struct ModEngine::Chunk
 {
-    alignas (64) double phase[chunkSize];
-    alignas (32) float shapeBase[chunkSize];    // unsmoothed shape values; for the sine, sin of the phase
-    alignas (32) float shapeQuarter[chunkSize]; // sine only: cos of the phase
-    alignas (32) float shapeAm[chunkSize];      // other shapes only
-    alignas (32) float shapeFm[chunkSize];
-    alignas (32) float am[chunkSize]; // smoothed LFO outputs
+    alignas (32) float am[chunkSize]; // smoothed LFO outputs; `am` stays unwritten while it equals `base`
     alignas (32) float base[chunkSize];
 
-    // Settings per sample, from the ramps.
+    // Settings per sample, from the ramps, filled only while one of them glides.
     alignas (32) float amDepth[chunkSize];
     alignas (32) float fmDepth[chunkSize];
     alignas (32) float rotCenter[chunkSize];
@@ -162,13 +216,75 @@ struct ModEngine::Chunk
     alignas (32) float mix[chunkSize];
     alignas (32) float engaged[chunkSize];
 
-    // Delay read: whole samples, fraction, and the four taps per channel gathered
-    // from the line (one newer, at, one older, two older).
-    alignas (32) int whole[chunkSize];
-    alignas (32) float fraction[chunkSize];
-    alignas (32) float tapsLeft[4][chunkSize];
-    alignas (32) float tapsRight[4][chunkSize];
+    // Delay read: the delay in samples, and the four taps per channel as they lie
+    // in the line, oldest first (two older, one older, at, one newer): one
+    // 16-byte copy per channel and sample instead of four masked reads.
+    alignas (64) double delay[chunkSize];
+    double shortestDelay = 0.0; // below one sample, the line is read along a straight line
+    alignas (16) float tapsLeft[chunkSize][4];
+    alignas (16) float tapsRight[chunkSize][4];
 };
+
+/** The two loops that carry the per-sample work, each compiled once for the
+    baseline instruction set and, on x86, once more for AVX2: three-operand
+    instructions and eight floats per vector nearly halve their instruction count.
+    No fused multiply-add in either (the engine is built without contraction), so
+    both give the same bits; which one runs only changes the cost. The bodies are
+    always inlined, so each entry is compiled whole for its own instruction set. */
+struct ModEngine::Kernels
+{
+    template <int waveform, bool stereo, bool amShares, bool fmShares, bool readDelay>
+    [[gnu::noinline]] static void lfo (ModEngine& engine, const BlockSetup& block, Chunk& chunk, const float* left,
+                                       const float* right, int numSamples, bool moving) noexcept
+    {
+        engine.runLfoAndDelay<waveform, stereo, amShares, fmShares, readDelay> (block, chunk, left, right, numSamples,
+                                                                                moving);
+    }
+
+    template <bool stereo, Turn turn, bool blend, bool moving, bool anyBelowOneSample>
+    [[gnu::noinline]] static void mix (ModEngine& engine, const Chunk& chunk, const float* amOutput, float* left,
+                                       float* right, int numSamples) noexcept
+    {
+        engine.mixChunk<stereo, turn, blend, moving, anyBelowOneSample> (chunk, amOutput, left, right, numSamples);
+    }
+
+#if BR_WIDE_VECTORS
+    template <int waveform, bool stereo, bool amShares, bool fmShares, bool readDelay>
+    [[gnu::noinline, gnu::target ("avx2")]] static void lfoWide (ModEngine& engine, const BlockSetup& block,
+                                                                 Chunk& chunk, const float* left, const float* right,
+                                                                 int numSamples, bool moving) noexcept
+    {
+        engine.runLfoAndDelay<waveform, stereo, amShares, fmShares, readDelay> (block, chunk, left, right, numSamples,
+                                                                                moving);
+    }
+
+    template <bool stereo, Turn turn, bool blend, bool moving, bool anyBelowOneSample>
+    [[gnu::noinline, gnu::target ("avx2")]] static void mixWide (ModEngine& engine, const Chunk& chunk,
+                                                                 const float* amOutput, float* left, float* right,
+                                                                 int numSamples) noexcept
+    {
+        engine.mixChunk<stereo, turn, blend, moving, anyBelowOneSample> (chunk, amOutput, left, right, numSamples);
+    }
+#endif
+};
+
+namespace
+{
+/** Whether this processor runs AVX2 code. Asked once; the answer cannot change. */
+bool processorHasWideVectors() noexcept
+{
+#if BR_WIDE_VECTORS
+    static const bool has = []
+    {
+        __builtin_cpu_init(); // harmless if done; needed if this runs before the runtime's own set-up
+        return __builtin_cpu_supports ("avx2") != 0;
+    }();
+    return has;
+#else
+    return false;
+#endif
+}
+} // namespace
 
 void ModEngine::prepare (double newSampleRate)
 {
@@ -181,6 +297,8 @@ void ModEngine::prepare (double newSampleRate)
     prepared = true;
     resetPending = true;
     setupValid = false;
+    sinePhasor.restart();
+    wideVectors = processorHasWideVectors();
 
     const auto length = delayLineLength (sampleRate);
     delayLeft.assign (length, 0.0f);
@@ -282,12 +400,15 @@ void ModEngine::setUpBlock (const BlockParams& params, const HostTiming& timing,
     block.fmFromCosine = (fmQuarters & 1) != 0;
     block.amSign = (amQuarters & 2) != 0 ? -1.0f : 1.0f;
     block.fmSign = (fmQuarters & 2) != 0 ? -1.0f : 1.0f;
+    block.amSharesBase = amQuarters == 0;
+    block.fmSharesBase = fmQuarters == 0;
 
     // 1.5 ms rounds the corners of square and saw; at fast rates 2 % of the period,
     // so the smoother does not flatten the shape itself.
     const double tau = frequency > 0.0 ? std::min (0.02 / frequency, 0.0015) : 0.0015;
     block.smoothing = static_cast<float> (1.0 - std::exp (-1.0 / (sampleRate * tau)));
     block.increment = frequency / sampleRate;
+    block.step = PhasorStep::forIncrement (block.increment);
 
     if (resetPending)
     {
@@ -368,6 +489,7 @@ void ModEngine::lockPhase (const BlockSetup& block, const HostTiming& timing) no
     phase = position - std::floor (position);
     if (phase >= 1.0)
         phase = 0.0; // a tiny negative position rounds up to exactly 1, the cycle's start
+    sinePhasor.restart();
 }
 
 bool ModEngine::anyRampMoving() const noexcept
@@ -403,42 +525,106 @@ template <int waveform> void ModEngine::render (const BlockSetup& block, AudioVi
         }
         else
         {
-            renderChunk<waveform> (block, left, right, n, turn, blend);
+            renderChunk<waveform> (block, left, right, n, turn, blend, moving);
         }
     }
     if (!rampsAtRest)
         rampsAtRest = !anyRampMoving();
+
+    // The phasor followed no phase while another shape played.
+    if constexpr (waveform != static_cast<int> (Waveform::sine))
+        sinePhasor.restart();
 }
 
 template <int waveform>
-void ModEngine::renderChunk (const BlockSetup& block, float* left, float* right, int n, bool turn, bool blend) noexcept
+void ModEngine::renderChunk (const BlockSetup& block, float* left, float* right, int n, bool turn, bool blend,
+                             bool moving) noexcept
 {
     const bool stereo = right != nullptr;
     Chunk chunk;
-    runPhaseAndShapes<waveform> (block, chunk, n);
-    runRamps (chunk, n);
-    if (stereo)
-        runSmootherAndTaps<true> (block, chunk, left, right, n);
-    else
-        runSmootherAndTaps<false> (block, chunk, left, right, n);
+    if (moving)
+        runRamps (chunk, n);
 
-    if (!stereo)
-        blend ? mixChunk<false, false, true> (chunk, left, right, n)
-              : mixChunk<false, false, false> (chunk, left, right, n);
-    else if (turn)
-        blend ? mixChunk<true, true, true> (chunk, left, right, n)
-              : mixChunk<true, true, false> (chunk, left, right, n);
-    else
-        blend ? mixChunk<true, false, true> (chunk, left, right, n)
-              : mixChunk<true, false, false> (chunk, left, right, n);
+    // Equal states fed equal shape values stay equal: one smoother serves both.
+    const bool amShares = block.amSharesBase && sameBits (lfoAm, lfoBase);
+    const bool fmShares = block.fmSharesBase && sameBits (lfoFm, lfoBase);
 
+    // A settled bypass passes the input untouched (see `engage`), so only what the
+    // return needs runs: the LFO and the delay writes.
+    const bool settledBypass = !moving && engagedRamp.current == 0.0f;
+
+    withFlags (
+        [&] (auto stereoFlag, auto amFlag, auto fmFlag, auto readFlag)
+        {
+#if BR_WIDE_VECTORS
+            if constexpr (decltype (readFlag)::value)
+            {
+                if (wideVectors)
+                {
+                    Kernels::lfoWide<waveform, stereoFlag, amFlag, fmFlag, readFlag> (*this, block, chunk, left, right,
+                                                                                      n, moving);
+                    return;
+                }
+            }
+#endif
+            Kernels::lfo<waveform, stereoFlag, amFlag, fmFlag, readFlag> (*this, block, chunk, left, right, n, moving);
+        },
+        stereo, amShares, fmShares, !settledBypass);
+
+    const float* const amOutput = amShares ? chunk.base : chunk.am;
     const int last = n - 1;
-    lastAmGain = tremoloGain (chunk.amDepth[last], chunk.am[last]);
-    lastAngle = rotationAngle (chunk.rotHalfRange[last], chunk.base[last], chunk.rotCenter[last]);
+    if (settledBypass)
+    {
+        lastAmGain = tremoloGain (amDepthRamp.current, amOutput[last]);
+        lastAngle = rotationAngle (rotHalfRangeRamp.current, chunk.base[last], rotCenterRamp.current);
+        blockPeakLeft = std::max (blockPeakLeft, peakOf (left, n));
+        if (stereo)
+            blockPeakRight = std::max (blockPeakRight, peakOf (right, n));
+    }
+    else
+    {
+        // At rest the angle A = half range x base + centre, with |base| <= 1, never
+        // leaves +-(|half range| + |centre|).
+        const bool narrow = !moving && std::abs (rotHalfRangeRamp.current) + std::abs (rotCenterRamp.current) <=
+                                           widestNarrowTurnDegrees;
+        const auto mixWith = [&] (auto stereoFlag, auto turnKind)
+        {
+            withFlags (
+                [&] (auto blendFlag, auto movingFlag, auto linearFlag)
+                {
+                    constexpr bool stereoChunk = decltype (stereoFlag)::value;
+                    constexpr Turn how = decltype (turnKind)::value;
+#if BR_WIDE_VECTORS
+                    // Fades and glides are short; only the settled state gets the wide kind.
+                    if constexpr (!decltype (blendFlag)::value && !decltype (movingFlag)::value)
+                    {
+                        if (wideVectors)
+                        {
+                            Kernels::mixWide<stereoChunk, how, blendFlag, movingFlag, linearFlag> (
+                                *this, chunk, amOutput, left, right, n);
+                            return;
+                        }
+                    }
+#endif
+                    Kernels::mix<stereoChunk, how, blendFlag, movingFlag, linearFlag> (*this, chunk, amOutput, left,
+                                                                                       right, n);
+                },
+                blend, moving, chunk.shortestDelay < 1.0);
+        };
+        if (!stereo)
+            mixWith (std::false_type{}, TurnKind<Turn::none>{});
+        else if (!turn)
+            mixWith (std::true_type{}, TurnKind<Turn::none>{});
+        else if (narrow)
+            mixWith (std::true_type{}, TurnKind<Turn::narrow>{});
+        else
+            mixWith (std::true_type{}, TurnKind<Turn::full>{});
 
-    blockPeakLeft = std::max (blockPeakLeft, peakOf (left, n));
-    if (stereo)
-        blockPeakRight = std::max (blockPeakRight, peakOf (right, n));
+        lastAmGain = tremoloGain (moving ? chunk.amDepth[last] : amDepthRamp.current, amOutput[last]);
+        lastAngle = moving ? rotationAngle (chunk.rotHalfRange[last], chunk.base[last], chunk.rotCenter[last])
+                           : rotationAngle (rotHalfRangeRamp.current, chunk.base[last], rotCenterRamp.current);
+        // The mix loop tracked the peaks.
+    }
 }
 
 template <int waveform, bool stereo, bool rampsMoving>
@@ -454,6 +640,7 @@ void ModEngine::renderSampleBySample (const BlockSetup& block, float* left, floa
     const float a = block.smoothing;
     const double increment = block.increment;
     double p = phase;
+    SinePhasor phasor = sinePhasor;
     int newest = writeIndex;
     float am = lfoAm, fm = lfoFm, base = lfoBase;
     float peakLeft = blockPeakLeft, peakRight = blockPeakRight;
@@ -474,9 +661,8 @@ void ModEngine::renderSampleBySample (const BlockSetup& block, float* left, floa
 
         if constexpr (waveform == static_cast<int> (Waveform::sine))
         {
-            double s, c;
-            sinCosCycles<Choice::branch> (samplePhase, s, c);
-            const float sine = static_cast<float> (s), cosine = static_cast<float> (c);
+            float sine, cosine;
+            phasor.next (samplePhase, block.step, sine, cosine);
             am = smooth (am, block.amSign * (block.amFromCosine ? cosine : sine), a);
             fm = smooth (fm, block.fmSign * (block.fmFromCosine ? cosine : sine), a);
             base = smooth (base, sine, a);
@@ -498,7 +684,7 @@ void ModEngine::renderSampleBySample (const BlockSetup& block, float* left, floa
 
         int whole;
         float fraction;
-        splitDelay (fm, fmDepth, whole, fraction);
+        splitDelay (delayInSamples (fm, fmDepth), whole, fraction);
         newest = (newest + 1) & mask;
         const int at = newest - whole;
         const bool belowOneSample = whole < 1;
@@ -541,6 +727,7 @@ void ModEngine::renderSampleBySample (const BlockSetup& block, float* left, floa
     }
 
     phase = p;
+    sinePhasor = phasor;
     writeIndex = newest;
     lfoAm = am;
     lfoFm = fm;
@@ -549,56 +736,6 @@ void ModEngine::renderSampleBySample (const BlockSetup& block, float* left, floa
     lastAngle = angle;
     blockPeakLeft = peakLeft;
     blockPeakRight = peakRight;
-}
-
-template <int waveform>
-void ModEngine::runPhaseAndShapes (const BlockSetup& block, Chunk& chunk, int numSamples) noexcept
-{
-    // The phase is accumulated sample by sample, exactly as a plain loop would, so
-    // that the output never depends on how the host splits its blocks.
-    double p = phase;
-    const double increment = block.increment;
-    for (int i = 0; i < numSamples; ++i)
-    {
-        chunk.phase[i] = p;
-        p += increment;
-        if (p >= 1.0)
-            p -= 1.0;
-    }
-    phase = p;
-
-    if constexpr (waveform == static_cast<int> (Waveform::sine))
-    {
-        if (block.amFromCosine || block.fmFromCosine)
-        {
-            for (int i = 0; i < numSamples; ++i)
-            {
-                double s, c;
-                sinCosCycles (chunk.phase[i], s, c);
-                chunk.shapeBase[i] = static_cast<float> (s);
-                chunk.shapeQuarter[i] = static_cast<float> (c);
-            }
-        }
-        else
-        {
-            for (int i = 0; i < numSamples; ++i)
-            {
-                double s, c;
-                sinCosCycles (chunk.phase[i], s, c);
-                chunk.shapeBase[i] = static_cast<float> (s);
-            }
-        }
-    }
-    else
-    {
-        for (int i = 0; i < numSamples; ++i)
-        {
-            const double ph = chunk.phase[i];
-            chunk.shapeBase[i] = static_cast<float> (shapeAt<waveform> (ph));
-            chunk.shapeAm[i] = static_cast<float> (shapeAt<waveform> (wrapOnce (block.amOffset + ph)));
-            chunk.shapeFm[i] = static_cast<float> (shapeAt<waveform> (wrapOnce (block.fmOffset + ph)));
-        }
-    }
 }
 
 void ModEngine::runRamps (Chunk& chunk, int numSamples) noexcept
@@ -624,101 +761,206 @@ void ModEngine::runRamps (Chunk& chunk, int numSamples) noexcept
     }
 }
 
-template <bool stereo>
-void ModEngine::runSmootherAndTaps (const BlockSetup& block, Chunk& chunk, const float* left, const float* right,
-                                    int numSamples) noexcept
+template <int waveform, bool stereo, bool amShares, bool fmShares, bool readDelay>
+[[gnu::always_inline]] inline void ModEngine::runLfoAndDelay (const BlockSetup& block, Chunk& chunk, const float* left,
+                                                              const float* right, int numSamples, bool moving) noexcept
 {
-    const bool sine = block.waveform == static_cast<int> (Waveform::sine);
-    const float* const amSource = !sine ? chunk.shapeAm : (block.amFromCosine ? chunk.shapeQuarter : chunk.shapeBase);
-    const float* const fmSource = !sine ? chunk.shapeFm : (block.fmFromCosine ? chunk.shapeQuarter : chunk.shapeBase);
-    const float amSign = sine ? block.amSign : 1.0f;
-    const float fmSign = sine ? block.fmSign : 1.0f;
-
     float* const lineLeft = delayLeft.data();
     float* const lineRight = delayRight.data();
     const int mask = delayMask;
     int newest = writeIndex;
 
-    // The smoother is a serial chain of three float operations per sample; the delay
-    // writes and tap reads ride along in the same loop, so the core works on them
-    // while it waits for the chain.
+    // The smoothers are serial chains of three float operations per sample, and the
+    // phase and the phasor two more. Everything else of the sample rides along in
+    // the same loop (delay, writes, tap copies), so the core works on it while it
+    // waits for the chains; what can wait (the split of the delay into whole
+    // samples and fraction) is left to the vector loop of the mix.
     const float a = block.smoothing;
     float am = lfoAm, fm = lfoFm, base = lfoBase;
-    for (int i = 0; i < numSamples; ++i)
-    {
-        am = smooth (am, amSign * amSource[i], a);
-        fm = smooth (fm, fmSign * fmSource[i], a);
-        base = smooth (base, chunk.shapeBase[i], a);
-        chunk.am[i] = am;
-        chunk.base[i] = base;
+    double shortest = std::numeric_limits<double>::max();
 
-        int whole;
-        splitDelay (fm, chunk.fmDepth[i], whole, chunk.fraction[i]);
-        chunk.whole[i] = whole;
+    // A resting depth is the same for every sample: stride 0 through it.
+    const float* const fmDepth = moving ? chunk.fmDepth : &fmDepthRamp.current;
+    const int fmDepthStride = moving ? 1 : 0;
+
+    const auto sampleAt = [&] (int i, float shapeBase, float shapeAm, float shapeFm)
+    {
+        base = smooth (base, shapeBase, a);
+        chunk.base[i] = base;
+        if constexpr (amShares)
+        {
+            am = base;
+        }
+        else
+        {
+            am = smooth (am, shapeAm, a);
+            chunk.am[i] = am;
+        }
+        if constexpr (fmShares)
+            fm = base;
+        else
+            fm = smooth (fm, shapeFm, a);
 
         // Taps reach no further than the newest sample, so writing and reading in
         // one pass sees exactly what a sample-by-sample loop would.
         newest = (newest + 1) & mask;
-        const int at = newest - whole;
         lineLeft[newest] = left[i];
-        chunk.tapsLeft[0][i] = lineLeft[(at + 1) & mask];
-        chunk.tapsLeft[1][i] = lineLeft[at & mask];
-        chunk.tapsLeft[2][i] = lineLeft[(at - 1) & mask];
-        chunk.tapsLeft[3][i] = lineLeft[(at - 2) & mask];
         if constexpr (stereo)
-        {
             lineRight[newest] = right[i];
-            chunk.tapsRight[0][i] = lineRight[(at + 1) & mask];
-            chunk.tapsRight[1][i] = lineRight[at & mask];
-            chunk.tapsRight[2][i] = lineRight[(at - 1) & mask];
-            chunk.tapsRight[3][i] = lineRight[(at - 2) & mask];
+
+        if constexpr (readDelay)
+        {
+            const double delay = delayInSamples (fm, fmDepth[i * fmDepthStride]);
+            chunk.delay[i] = delay;
+            shortest = delay < shortest ? delay : shortest; // one minsd
+
+            // The four taps lie side by side unless they straddle the end of the line.
+            const int oldest = (newest - static_cast<int> (delay) - 2) & mask;
+            if (oldest <= mask - 3)
+            {
+                std::memcpy (chunk.tapsLeft[i], lineLeft + oldest, sizeof (chunk.tapsLeft[i]));
+                if constexpr (stereo)
+                    std::memcpy (chunk.tapsRight[i], lineRight + oldest, sizeof (chunk.tapsRight[i]));
+            }
+            else
+            {
+                for (int k = 0; k < 4; ++k)
+                {
+                    chunk.tapsLeft[i][k] = lineLeft[(oldest + k) & mask];
+                    if constexpr (stereo)
+                        chunk.tapsRight[i][k] = lineRight[(oldest + k) & mask];
+                }
+            }
         }
+    };
+
+    if constexpr (waveform == static_cast<int> (Waveform::sine))
+    {
+        double p = phase;
+        const double increment = block.increment;
+        SinePhasor phasor = sinePhasor;
+        const PhasorStep step = block.step;
+
+        // In runs between refreshes of the phasor, so no sample has to ask for one.
+        for (int i = 0; i < numSamples;)
+        {
+            if (phasor.untilRefresh == 0)
+                phasor.refresh (p);
+            const int end = std::min (numSamples, i + phasor.untilRefresh);
+            phasor.untilRefresh -= end - i;
+            for (; i < end; ++i)
+            {
+                float sineValue, cosineValue;
+                phasor.take (step, sineValue, cosineValue);
+                p += increment;
+                if (p >= 1.0)
+                    p -= 1.0;
+                sampleAt (i, sineValue, block.amSign * (block.amFromCosine ? cosineValue : sineValue),
+                          block.fmSign * (block.fmFromCosine ? cosineValue : sineValue));
+            }
+        }
+        phase = p;
+        sinePhasor = phasor;
     }
+    else
+    {
+        double p = phase;
+        const double increment = block.increment;
+#if defined(__SSE2__)
+        // Base and AM shape side by side in one vector; offset 0 leaves the base
+        // phase as it is (0 + p = p, below 1).
+        const __m128d baseAndAmOffsets = _mm_set_pd (block.amOffset, 0.0);
+        const __m128d fmOffsets = _mm_set1_pd (block.fmOffset);
+#endif
+        for (int i = 0; i < numSamples; ++i)
+        {
+            const double samplePhase = p;
+            p += increment;
+            if (p >= 1.0)
+                p -= 1.0;
+#if defined(__SSE2__)
+            const __m128d phases = _mm_set1_pd (samplePhase);
+            const __m128 baseAndAm =
+                _mm_cvtpd_ps (shapeLanes<waveform> (wrapOnceLanes (_mm_add_pd (baseAndAmOffsets, phases))));
+            const float shapeBase = _mm_cvtss_f32 (baseAndAm);
+            const float shapeAm = _mm_cvtss_f32 (_mm_shuffle_ps (baseAndAm, baseAndAm, 1));
+            float shapeFm = shapeBase;
+            if constexpr (!fmShares)
+                shapeFm = _mm_cvtss_f32 (
+                    _mm_cvtpd_ps (shapeLanes<waveform> (wrapOnceLanes (_mm_add_pd (fmOffsets, phases)))));
+#else
+            const auto shapeBase = static_cast<float> (shapeAt<waveform> (samplePhase));
+            const auto shapeAm = static_cast<float> (shapeAt<waveform> (wrapOnce (block.amOffset + samplePhase)));
+            const auto shapeFm = static_cast<float> (shapeAt<waveform> (wrapOnce (block.fmOffset + samplePhase)));
+#endif
+            sampleAt (i, shapeBase, shapeAm, shapeFm);
+        }
+        phase = p;
+    }
+
     lfoAm = am;
     lfoFm = fm;
     lfoBase = base;
     writeIndex = newest;
+    chunk.shortestDelay = shortest;
 }
 
-template <bool stereo, bool turn, bool blend>
-void ModEngine::mixChunk (const Chunk& chunk, float* left, float* right, int numSamples) noexcept
+template <bool stereo, Turn turn, bool blend, bool moving, bool anyBelowOneSample>
+[[gnu::always_inline]] inline void ModEngine::mixChunk (const Chunk& chunk, const float* amOutput, float* left,
+                                                        float* right, int numSamples) noexcept
 {
+    const float restingAmDepth = amDepthRamp.current, restingCentre = rotCenterRamp.current,
+                restingHalfRange = rotHalfRangeRamp.current, restingGain = gainRamp.current,
+                restingMix = mixRamp.current, restingEngaged = engagedRamp.current;
+
     // Branch-free, so it compiles to vector code.
     for (int i = 0; i < numSamples; ++i)
     {
-        const float t = chunk.fraction[i];
-        const bool belowOneSample = chunk.whole[i] < 1;
-        const float g = tremoloGain (chunk.amDepth[i], chunk.am[i]);
+        const float amDepth = moving ? chunk.amDepth[i] : restingAmDepth;
+        const float centre = moving ? chunk.rotCenter[i] : restingCentre;
+        const float halfRange = moving ? chunk.rotHalfRange[i] : restingHalfRange;
+        const float gain = moving ? chunk.gain[i] : restingGain;
+        const float mix = moving ? chunk.mix[i] : restingMix;
+        const float engaged = moving ? chunk.engaged[i] : restingEngaged;
+
+        int whole;
+        float t;
+        splitDelay (chunk.delay[i], whole, t);
+        const float g = tremoloGain (amDepth, amOutput[i]);
+        const auto read = [&] (const float (&taps)[4])
+        {
+            if constexpr (anyBelowOneSample)
+                return interpolateDelay<Choice::lanes> (taps[3], taps[2], taps[1], taps[0], t, whole < 1);
+            else
+                return cubicDelay (taps[3], taps[2], taps[1], taps[0], t);
+        };
 
         const float x = left[i];
-        float wetLeft =
-            interpolateDelay<Choice::lanes> (chunk.tapsLeft[0][i], chunk.tapsLeft[1][i], chunk.tapsLeft[2][i],
-                                             chunk.tapsLeft[3][i], t, belowOneSample) *
-            g;
+        float wetLeft = read (chunk.tapsLeft[i]) * g;
         float wetRight = 0.0f;
         if constexpr (stereo)
-            wetRight =
-                interpolateDelay<Choice::lanes> (chunk.tapsRight[0][i], chunk.tapsRight[1][i], chunk.tapsRight[2][i],
-                                                 chunk.tapsRight[3][i], t, belowOneSample) *
-                g;
+            wetRight = read (chunk.tapsRight[i]) * g;
 
-        if constexpr (turn)
-            rotate<Choice::lanes> (rotationAngle (chunk.rotHalfRange[i], chunk.base[i], chunk.rotCenter[i]), wetLeft,
-                                   wetRight);
+        if constexpr (turn != Turn::none)
+            rotate<Choice::lanes, turn> (rotationAngle (halfRange, chunk.base[i], centre), wetLeft, wetRight);
 
-        float outLeft = mixAndGain (x, wetLeft, chunk.mix[i], chunk.gain[i]);
+        float outLeft = mixAndGain (x, wetLeft, mix, gain);
         if constexpr (blend)
-            outLeft = engage<Choice::lanes> (x, outLeft, chunk.engaged[i]);
+            outLeft = engage<Choice::lanes> (x, outLeft, engaged);
         left[i] = outLeft;
 
         if constexpr (stereo)
         {
             const float y = right[i];
-            float outRight = mixAndGain (y, wetRight, chunk.mix[i], chunk.gain[i]);
+            float outRight = mixAndGain (y, wetRight, mix, gain);
             if constexpr (blend)
-                outRight = engage<Choice::lanes> (y, outRight, chunk.engaged[i]);
+                outRight = engage<Choice::lanes> (y, outRight, engaged);
             right[i] = outRight;
         }
     }
+
+    blockPeakLeft = std::max (blockPeakLeft, peakOf (left, numSamples));
+    if constexpr (stereo)
+        blockPeakRight = std::max (blockPeakRight, peakOf (right, numSamples));
 }
 } // namespace br::dsp

@@ -1,12 +1,31 @@
 #pragma once
 #include "dsp/EngineTypes.h"
 #include "dsp/Ramp.h"
+#include "dsp/SinePhasor.h"
 
 #include <atomic>
 #include <vector>
 
+// On x86 with GCC or Clang the per-sample loops also exist as AVX2 code, chosen at
+// run time, so the plug-in still runs on any x86-64 processor.
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define BR_WIDE_VECTORS 1
+#else
+#define BR_WIDE_VECTORS 0
+#endif
+
 namespace br::dsp
 {
+/** How a stretch of samples turns the stereo pair: not at all (rotation off and at
+    rest, or mono), within +-89 degrees (the half angle stays below pi/4, where
+    sine and cosine need no reduction and come out the same bits), or any angle. */
+enum class Turn
+{
+    none,
+    narrow,
+    full
+};
+
 /** Tremolo, vibrato and stereo rotation driven by one LFO, with dry/wet mix and
     output gain.
 
@@ -65,28 +84,32 @@ private:
         // ahead, sin turns into cos, then -sin, then -cos.
         bool amFromCosine = false, fmFromCosine = false;
         float amSign = 1.0f, fmSign = 1.0f;
+        // With no offset an output is fed the base output's shape values, so from
+        // equal states it stays equal to it, bit for bit, and is not computed twice.
+        bool amSharesBase = true, fmSharesBase = true;
+        PhasorStep step;             // the sine's turn per sample
         float fmDisplayDepth = 0.0f; // "fmDepth" as a fraction while FM is on, else 0
         float baseRateHz = 0.2f;
     };
     struct Chunk;
+    struct Kernels;
 
     void setUpBlock (const BlockParams& params, const HostTiming& timing, bool tempoGiven, bool bypassed) noexcept;
     void lockPhase (const BlockSetup& block, const HostTiming& timing) noexcept;
     bool anyRampMoving() const noexcept;
     template <int waveform> void render (const BlockSetup& block, AudioView audio) noexcept;
     template <int waveform>
-    void renderChunk (const BlockSetup& block, float* left, float* right, int numSamples, bool turn,
-                      bool blend) noexcept;
+    void renderChunk (const BlockSetup& block, float* left, float* right, int numSamples, bool turn, bool blend,
+                      bool moving) noexcept;
     template <int waveform, bool stereo, bool rampsMoving>
     void renderSampleBySample (const BlockSetup& block, float* left, float* right, int numSamples, bool turn,
                                bool blend) noexcept;
-    template <int waveform> void runPhaseAndShapes (const BlockSetup& block, Chunk& chunk, int numSamples) noexcept;
     void runRamps (Chunk& chunk, int numSamples) noexcept;
-    template <bool stereo>
-    void runSmootherAndTaps (const BlockSetup& block, Chunk& chunk, const float* left, const float* right,
-                             int numSamples) noexcept;
-    template <bool stereo, bool turn, bool blend>
-    void mixChunk (const Chunk& chunk, float* left, float* right, int numSamples) noexcept;
+    template <int waveform, bool stereo, bool amShares, bool fmShares, bool readDelay>
+    void runLfoAndDelay (const BlockSetup& block, Chunk& chunk, const float* left, const float* right, int numSamples,
+                         bool moving) noexcept;
+    template <bool stereo, Turn turn, bool blend, bool moving, bool anyBelowOneSample>
+    void mixChunk (const Chunk& chunk, const float* amOutput, float* left, float* right, int numSamples) noexcept;
 
     double sampleRate = 44100.0;
     double phase = 0.0;          // LFO phase in cycles, in [0, 1) between samples
@@ -108,6 +131,10 @@ private:
     float lfoAm = 0.0f; // smoothed LFO outputs, -1 .. 1
     float lfoFm = 0.0f;
     float lfoBase = 0.0f;
+
+    SinePhasor sinePhasor; // sine and cosine of `phase`, while the sine plays
+
+    bool wideVectors = false; // the processor runs AVX2: the per-sample loops use their AVX2 build
 
     Ramp engagedRamp{1.0f, 1.0f, 0.0f, 0}; // share of the processed signal against the input, for bypass
 

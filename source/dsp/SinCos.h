@@ -92,6 +92,19 @@ template <Choice how = Choice::lanes> inline void sinCosCycles (double cycles, d
     cosine = cosineSign * cw;
 }
 
+/** Cephes' sinf and cosf polynomials, for |radians| <= pi/4: the part of
+    `sinCosRadians` after its reduction. Where that reduces by nothing (|radians|
+    below about 0.785), the two give the same bits, so a caller that knows its
+    angles stay that small may skip the reduction. */
+inline void sinCosNearZero (float radians, float& sine, float& cosine) noexcept
+{
+    const float x = radians;
+    const float z = x * x;
+    sine = x + x * z * ((-1.9515295891e-4f * z + 8.3321608736e-3f) * z - 1.6666654611e-1f);
+    cosine =
+        1.0f - 0.5f * z + z * z * ((2.443315711809948e-5f * z - 1.388731625493765e-3f) * z + 4.166664568298827e-2f);
+}
+
 /** Sine and cosine of an angle in radians in single precision, within about two
     float ulp of std::sin and std::cos for |radians| < 1e5. The float sibling of
     the kernel above, for the rotation stage, where single precision is the
@@ -104,12 +117,9 @@ template <Choice how = Choice::lanes> inline void sinCosRadians (float radians, 
     // pi/2 in three parts (Cody and Waite); the first two have so few bits that
     // q times them is exact, which keeps the reduced angle accurate.
     const float x = ((radians - q * 1.5703125f) - q * 4.837512969970703125e-4f) - q * 7.54978995489188216e-8f;
-    const float z = x * x;
 
-    // Cephes' sinf and cosf polynomials on [-pi/4, pi/4].
-    const float s = x + x * z * ((-1.9515295891e-4f * z + 8.3321608736e-3f) * z - 1.6666654611e-1f);
-    const float c =
-        1.0f - 0.5f * z + z * z * ((2.443315711809948e-5f * z - 1.388731625493765e-3f) * z + 4.166664568298827e-2f);
+    float s, c;
+    sinCosNearZero (x, s, c);
 
     if constexpr (how == Choice::branch)
     {

@@ -26,6 +26,8 @@ struct ModEngineInspector
     static int delayMask (const ModEngine& e) { return e.delayMask; }
     static const Ramp& fmDepthRamp (const ModEngine& e) { return e.fmDepthRamp; }
     static const Ramp& amDepthRamp (const ModEngine& e) { return e.amDepthRamp; }
+    static bool wideVectors (const ModEngine& e) { return e.wideVectors; }
+    static void setWideVectors (ModEngine& e, bool on) { e.wideVectors = on; }
 
     /** The delay the last processed sample was read at, in samples. */
     static double delaySamples (const ModEngine& e)

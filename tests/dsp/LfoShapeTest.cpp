@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 namespace
 {
@@ -60,3 +61,47 @@ TEST (LfoShape, StaysWithinPlusMinusOneAndEveryShapeButSquareStartsAtZero)
         EXPECT_EQ (br::dsp::lfoShape (w, 0.0), w == 0 ? 1.0 : 0.0);
     }
 }
+
+#if defined(__SSE2__)
+namespace
+{
+template <int waveform> void expectTwoLaneShapesEqualTheScalarOnes (const std::vector<double>& phases)
+{
+    for (double offset : {0.0, 0.25, 0.5, 0.75})
+    {
+        SCOPED_TRACE (offset);
+        for (double p : phases)
+        {
+            // As the engine uses it: the phase in one lane, the phase plus an offset in the other.
+            const __m128d lanes = br::dsp::wrapOnceLanes (_mm_add_pd (_mm_set_pd (offset, 0.0), _mm_set1_pd (p)));
+            alignas (16) double shapes[2];
+            _mm_store_pd (shapes, br::dsp::shapeLanes<waveform> (lanes));
+            const double ahead = offset + p;
+            ASSERT_EQ (shapes[0], br::dsp::lfoShape (waveform, p)) << "phase " << p;
+            ASSERT_EQ (shapes[1], br::dsp::lfoShape (waveform, ahead - std::floor (ahead))) << "phase " << p;
+        }
+    }
+}
+} // namespace
+
+TEST (LfoShape, TwoLaneShapesGiveTheScalarShapesBitForBit)
+{
+    // Dense phases, plus every corner and its neighbours on both sides.
+    std::vector<double> phases;
+    for (int i = 0; i < 100001; ++i)
+        phases.push_back (i / 100001.0);
+    for (double corner : {0.0, 0.25, 0.5, 0.75})
+    {
+        phases.push_back (corner);
+        phases.push_back (std::nextafter (corner, 1.0));
+        if (corner > 0.0)
+            phases.push_back (std::nextafter (corner, 0.0));
+    }
+    phases.push_back (std::nextafter (1.0, 0.0));
+
+    expectTwoLaneShapesEqualTheScalarOnes<0> (phases);
+    expectTwoLaneShapesEqualTheScalarOnes<1> (phases);
+    expectTwoLaneShapesEqualTheScalarOnes<2> (phases);
+    expectTwoLaneShapesEqualTheScalarOnes<3> (phases);
+}
+#endif

@@ -91,3 +91,21 @@ TEST (SinCos, RadianKernelIsWithinTwoUlpsOfLibmOverTheRotationRange)
     EXPECT_LE (worstSine, 2);
     EXPECT_LE (worstCosine, 2);
 }
+
+TEST (SinCos, NearZeroKernelGivesTheRadianKernelsBitsForNarrowTurns)
+{
+    // The engine skips the reduction while its rotation angle stays within +-89
+    // degrees; it may only do so if the bits come out the same, signed zero included.
+    constexpr auto piFloat = static_cast<float> (pi);
+    for (int i = -2000000; i <= 2000000; ++i)
+    {
+        const float degrees = static_cast<float> (i) * (89.0f / 2000000.0f);
+        const float theta = degrees * piFloat / 360.0f; // as the engine computes it
+        float s, c, sn, cn;
+        br::dsp::sinCosRadians (theta, s, c);
+        br::dsp::sinCosNearZero (theta, sn, cn);
+        ASSERT_EQ (std::signbit (s), std::signbit (sn)) << degrees;
+        ASSERT_EQ (s, sn) << degrees;
+        ASSERT_EQ (c, cn) << degrees;
+    }
+}
