@@ -220,6 +220,26 @@ void PresetManager::applyValues (const FactoryPreset& preset)
     }
 }
 
+std::optional<double> PresetManager::valueIn (const juce::ValueTree& tree, const juce::String& id)
+{
+    std::optional<double> value;
+
+    for (const auto& child : tree)
+    {
+        if (child.getProperty (idProperty).toString() != id)
+            continue;
+
+        // A missing "value" reads as 0; "nan", "inf" or "1e999" as if the child
+        // were not there, so a damaged document can never put NaN into the engine.
+        const auto number = double (child.getProperty (valueProperty));
+
+        if (std::isfinite (number))
+            value = number;
+    }
+
+    return value;
+}
+
 void PresetManager::applyState (const juce::ValueTree& tree)
 {
     for (const auto& id : allParameterIds())
@@ -228,27 +248,8 @@ void PresetManager::applyState (const juce::ValueTree& tree)
         if (parameter == nullptr)
             continue;
 
-        bool named = false;
-        double value = 0.0;
-
-        for (const auto& child : tree)
-        {
-            if (child.getProperty (idProperty).toString() != id)
-                continue;
-
-            // A missing "value" reads as 0; "nan", "inf" or "1e999" as if the child
-            // were not there, so a damaged document can never put NaN into the engine.
-            const auto number = double (child.getProperty (valueProperty));
-
-            if (std::isfinite (number))
-            {
-                named = true;
-                value = number;
-            }
-        }
-
-        if (named)
-            setParameter (*parameter, value);
+        if (const auto value = valueIn (tree, id))
+            setParameter (*parameter, *value);
         else
             parameter->setValueNotifyingHost (parameter->getDefaultValue());
     }
@@ -267,6 +268,29 @@ juce::ValueTree PresetManager::captureState() const
     }
 
     return tree;
+}
+
+juce::ValueTree PresetManager::normaliseState (const juce::ValueTree& tree) const
+{
+    juce::ValueTree normalised (stateType);
+
+    for (const auto& slot : slots)
+    {
+        if (const auto value = valueIn (tree, slot.id))
+        {
+            juce::ValueTree child (paramType);
+            child.setProperty (idProperty, slot.id, nullptr);
+            child.setProperty (valueProperty, *value, nullptr);
+            normalised.appendChild (child, nullptr);
+        }
+    }
+
+    return normalised;
+}
+
+juce::String PresetManager::limitName (const juce::String& name)
+{
+    return name.length() > maxNameLength ? name.substring (0, maxNameLength) : name;
 }
 
 //==============================================================================
@@ -424,7 +448,10 @@ PresetIdentity PresetManager::current() const
 
 void PresetManager::setCurrent (const PresetIdentity& newIdentity)
 {
+    auto limited = newIdentity;
+    limited.name = limitName (newIdentity.name);
+
     const juce::ScopedLock sl (lock);
-    identity = newIdentity;
+    identity = std::move (limited);
 }
 } // namespace br
