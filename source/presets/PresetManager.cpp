@@ -288,6 +288,10 @@ juce::ValueTree PresetManager::normaliseState (const juce::ValueTree& tree) cons
     return normalised;
 }
 
+// Written into a state, a character takes at most ten bytes ("&#1114111;"), so a limited
+// name always fits the attribute limit of the state reader.
+static_assert (PresetManager::maxNameLength * 10 <= int (XmlLimits().maxAttributeBytes));
+
 juce::String PresetManager::limitName (const juce::String& name)
 {
     return name.length() > maxNameLength ? name.substring (0, maxNameLength) : name;

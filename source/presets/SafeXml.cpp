@@ -1,5 +1,6 @@
 #include "presets/SafeXml.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -238,6 +239,7 @@ private:
     bool readAttributeValue()
     {
         const auto quote = *p++;
+        const auto* const start = p;
 
         while (! atEnd())
         {
@@ -246,7 +248,7 @@ private:
             if (c == quote)
             {
                 ++p;
-                return true;
+                return std::size_t (p - 1 - start) <= limits.maxAttributeBytes;
             }
 
             if (c == '<')
@@ -424,8 +426,10 @@ std::unique_ptr<juce::XmlElement> parseXmlSafely (const void* data, std::size_t 
     if (data == nullptr)
         return {};
 
+    // The search for the end stops just past the largest text that could pass, so a
+    // huge blob costs no more than a megabyte's worth of looking.
     const auto* text = static_cast<const char*> (data);
-    auto length = lengthUpToNul (text, numBytes);
+    auto length = lengthUpToNul (text, std::min (numBytes, limits.maxBytes + 4));
 
     if (length >= 3 && std::memcmp (text, "\xef\xbb\xbf", 3) == 0)
     {

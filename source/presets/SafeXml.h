@@ -15,6 +15,11 @@ struct XmlLimits
     std::size_t maxBytes = std::size_t (1) << 20;
     int maxDepth = 64;
     int maxAttributesPerElement = 64;
+    /** Bytes between an attribute's quotes. The framework's parser grows an
+        attribute's text by one character per reference, copying it every time, so
+        one long attribute made of "&amp;" costs its length squared: 0.6 s for a 1 MB
+        one. Ours hold a preset name at most, which is far shorter even escaped. */
+    std::size_t maxAttributeBytes = 16384;
 };
 
 /** Decides whether `numBytes` of UTF-8 text may be handed to juce::XmlDocument.
@@ -22,7 +27,8 @@ struct XmlLimits
     Accepts a strict, well-formed subset of XML: strictly valid UTF-8 without NUL; an
     optional declaration, comments and processing instructions around exactly one
     root element; ASCII names; matching close tags; quoted attribute values without
-    '<'; only the five predefined entities and numeric character references; comments,
+    '<' and at most limits.maxAttributeBytes long; only the five predefined entities and
+    numeric character references; comments,
     CDATA and processing instructions in content. Rejects every DOCTYPE or other "<!"
     declaration (so no entity is ever defined, let alone fetched from a file), and
     anything beyond `limits`. On this subset the framework's parser sees exactly the

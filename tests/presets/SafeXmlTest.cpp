@@ -224,3 +224,19 @@ TEST (SafeXml, EverythingItAcceptsTheFrameworkParsesWithinTheDepthLimit)
 
     EXPECT_GT (accepted, 100);
 }
+
+TEST (SafeXml, CapsEachAttributeValueAtSixteenKilobytes)
+{
+    // The framework's parser copies an attribute's text once per reference in it.
+    const auto attribute = [] (const std::string& value) { return "<a b=\"" + value + "\"/>"; };
+    std::string references;
+    while (references.size() < 16384)
+        references += "&amp;";
+    references.resize (16380);
+
+    EXPECT_TRUE (safe (attribute (std::string (16384, 'x'))));
+    EXPECT_FALSE (safe (attribute (std::string (16385, 'x'))));
+    EXPECT_TRUE (safe (attribute (references)));
+    EXPECT_FALSE (safe (attribute (references + "&amp;")));
+    EXPECT_TRUE (safe ("<a>" + std::string (100000, 'x') + "</a>")) << "text content is read in one go";
+}
