@@ -200,6 +200,8 @@ TEST (HostileState, OddParameterBlocksFallBackValueByValue)
         { "a value of 1e-400", paramXml ("gain", "1e-400"), "gain", 0.0f },
         { "a value past float", paramXml ("rotRange", "1e300"), "rotRange", 360.0f },
         { "a value below float", paramXml ("rotCenter", "-1e300"), "rotCenter", -180.0f },
+        { "an exponent of ten digits", paramXml ("mix", "1e9999999999"), "mix", NAN },
+        { "a negative exponent of ten digits", paramXml ("gain", "5e-9999999999"), "gain", 0.0f },
         { "nested PARAM elements do not count",
           "<Group>" + paramXml ("mix", "10") + "</Group>", "mix", NAN },
     };
@@ -309,6 +311,7 @@ TEST (HostilePresetFile, UnreadableFilesChangeNothing)
         const auto file = home.presets().getChildFile ("Hostile.brlm");
         home.presets().createDirectory();
         ASSERT_TRUE (file.replaceWithData (c.bytes.getData(), c.bytes.getSize()));
+        recordFuzzSeed ("preset_file", c.bytes);
 
         EXPECT_FALSE (processor.presetManager.loadFile (file));
         EXPECT_EQ (stateOf (processor), before);
