@@ -231,7 +231,8 @@ std::optional<double> PresetManager::valueIn (const juce::ValueTree& tree, const
 
         // A missing "value" reads as 0; "nan", "inf" or "1e999" as if the child
         // were not there, so a damaged document can never put NaN into the engine.
-        const auto number = double (child.getProperty (valueProperty));
+        const auto& property = child.getProperty (valueProperty);
+        const auto number = property.isString() ? readNumber (property.toString()) : double (property);
 
         if (std::isfinite (number))
             value = number;

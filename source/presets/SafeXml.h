@@ -53,6 +53,13 @@ std::unique_ptr<juce::XmlElement> parseXmlFileSafely (const juce::File& file, co
     match tags ignoring case and attribute names exactly. */
 const juce::XmlElement* firstChildNamed (const juce::XmlElement& parent, juce::StringRef tag);
 
+/** A number in document text, read by the framework's rule (String::getDoubleValue:
+    leading number, text that is not a number reads as 0), except that an exponent of
+    ten or more digits, which overflows the framework's reader, is read as the nine-digit
+    exponent it is equivalent to: either way the number is past every double's range
+    (infinite, or 0 when the exponent is negative). Any thread. */
+double readNumber (const juce::String& text);
+
 /** A numeric attribute that must be a finite number: "nan", "inf" or "1e999" count
     as missing and give `fallback`, as does a missing attribute. Text that is not a
     number reads as 0, the framework's rule. */

@@ -149,7 +149,11 @@ TEST (SafeXml, NumbersFromDocumentsAreFiniteAndIntegersSaturate)
     {
         const char* text;
         double expected;
-    } doubles[] { { "1.25", 1.25 }, { "nan", 7.0 }, { "-inf", 7.0 }, { "1e999", 7.0 }, { "abc", 0.0 } };
+    } doubles[] { { "1.25", 1.25 },       { "nan", 7.0 },          { "-inf", 7.0 },
+                  { "1e999", 7.0 },       { "abc", 0.0 },          { "2.5e+1", 25.0 },
+                  // Exponents of ten and more digits, which overflow the framework's reader.
+                  { "1e9999999999", 7.0 }, { "-1e9999999999", 7.0 }, { "1e-9999999999", 0.0 },
+                  { "3e00000000000000002", 300.0 }, { "1.5e123456789012345678", 7.0 } };
 
     for (const auto& c : doubles)
     {
