@@ -1,17 +1,25 @@
 # `cmake --install` is for one user's own machine: the plug-ins go where LV2 and VST3
-# hosts look in the home folder, the app into ~/.local/bin with a desktop entry.
-# HOME is read when installing, not when configuring, hence the escaped variables.
-install(DIRECTORY "$<TARGET_FILE_DIR:Quorvane_LV2>/" DESTINATION "\$ENV{HOME}/.lv2/Quorvane.lv2"
-        USE_SOURCE_PERMISSIONS)
-install(DIRECTORY "$<TARGET_FILE_DIR:Quorvane_VST3>/../../" DESTINATION "\$ENV{HOME}/.vst3/Quorvane.vst3"
-        USE_SOURCE_PERMISSIONS)
-install(PROGRAMS "$<TARGET_FILE:Quorvane_Standalone>" DESTINATION "\$ENV{HOME}/.local/bin")
-install(FILES "${CMAKE_CURRENT_SOURCE_DIR}/source/app/quorvane.png"
-        DESTINATION "\$ENV{HOME}/.local/share/icons/hicolor/256x256/apps")
+# hosts look in the home folder, the app into ~/.local/bin with a desktop entry and an
+# icon. HOME is read when installing, not when configuring, so the destinations are
+# worked out in the install script itself.
+install(CODE "set(BR_LV2_DIR \"$<TARGET_FILE_DIR:Quorvane_LV2>\")
+set(BR_VST3_DIR \"$<TARGET_FILE_DIR:Quorvane_VST3>/../..\")
+set(BR_APP \"$<TARGET_FILE:Quorvane_Standalone>\")
+set(BR_SOURCE_APP_DIR \"${CMAKE_CURRENT_SOURCE_DIR}/source/app\")")
 install(CODE [[
-    file(READ "${CMAKE_CURRENT_LIST_DIR}/quorvane.desktop.in" entry)
-    string(REPLACE "@BR_APP_PATH@" "$ENV{HOME}/.local/bin/Quorvane" entry "${entry}")
-    file(WRITE "$ENV{HOME}/.local/share/applications/quorvane.desktop" "${entry}")
-    message(STATUS "Installing: $ENV{HOME}/.local/share/applications/quorvane.desktop")
+    set(home "$ENV{HOME}")
+    if(NOT home)
+        message(FATAL_ERROR "HOME is not set: nowhere to install")
+    endif()
+    get_filename_component(vst3 "${BR_VST3_DIR}" REALPATH)
+    file(REMOVE_RECURSE "${home}/.lv2/Quorvane.lv2" "${home}/.vst3/Quorvane.vst3")
+    file(INSTALL "${BR_LV2_DIR}/" DESTINATION "${home}/.lv2/Quorvane.lv2" USE_SOURCE_PERMISSIONS)
+    file(INSTALL "${vst3}/" DESTINATION "${home}/.vst3/Quorvane.vst3" USE_SOURCE_PERMISSIONS)
+    file(INSTALL "${BR_APP}" DESTINATION "${home}/.local/bin" USE_SOURCE_PERMISSIONS)
+    file(INSTALL "${BR_SOURCE_APP_DIR}/quorvane.png"
+         DESTINATION "${home}/.local/share/icons/hicolor/256x256/apps")
+    file(READ "${BR_SOURCE_APP_DIR}/quorvane.desktop.in" entry)
+    string(REPLACE "@BR_APP_PATH@" "${home}/.local/bin/Quorvane" entry "${entry}")
+    file(WRITE "${home}/.local/share/applications/quorvane.desktop" "${entry}")
+    message(STATUS "Installing: ${home}/.local/share/applications/quorvane.desktop")
 ]])
-configure_file(source/app/quorvane.desktop.in "${CMAKE_CURRENT_BINARY_DIR}/quorvane.desktop.in" COPYONLY)

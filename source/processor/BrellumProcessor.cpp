@@ -46,8 +46,7 @@ const juce::String BrellumProcessor::getName() const { return "Quorvane"; }
 
 void BrellumProcessor::prepareToPlay (double sampleRate, int)
 {
-    const auto rate = sampleRate > 0.0 ? sampleRate : fallbackSampleRate;
-    juce::ignoreUnused (rate);
+    engine.prepare (sampleRate > 0.0 ? sampleRate : fallbackSampleRate);
 }
 
 void BrellumProcessor::releaseResources()
@@ -89,6 +88,16 @@ br::dsp::HostTiming BrellumProcessor::readHostTiming() const
 
 void BrellumProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
 {
+    runEngine (buffer, false);
+}
+
+void BrellumProcessor::processBlockBypassed (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+{
+    runEngine (buffer, true);
+}
+
+void BrellumProcessor::runEngine (juce::AudioBuffer<float>& buffer, bool bypassed) noexcept
+{
     juce::ScopedNoDenormals noDenormals;
 
     const auto numSamples = buffer.getNumSamples();
@@ -104,7 +113,15 @@ void BrellumProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::Mid
 
     const auto timing = readHostTiming();
     const auto params = loadBlockParams();
-    juce::ignoreUnused (timing, params);
+
+    if (numSamples <= 0 || ! engine.isPrepared())
+        return;
+
+    br::dsp::AudioView view;
+    view.left = buffer.getWritePointer (0);
+    view.right = getTotalNumOutputChannels() > 1 && buffer.getNumChannels() > 1 ? buffer.getWritePointer (1) : nullptr;
+    view.numSamples = numSamples;
+    engine.process (params, timing, view, bypassed);
 }
 
 double BrellumProcessor::getTailLengthSeconds() const { return 0.03; }

@@ -1,5 +1,6 @@
 #pragma once
 #include "dsp/EngineTypes.h"
+#include "dsp/ModEngine.h"
 #include "presets/PresetManager.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -19,7 +20,11 @@ public:
     void prepareToPlay (double sampleRate, int maximumExpectedSamplesPerBlock) override;
     void releaseResources() override;
     void processBlock (juce::AudioBuffer<float>&, juce::MidiBuffer&) override;
+    /** Host bypass fades to the dry signal over 20 ms while the engine keeps running,
+        so neither switching it on nor off clicks. */
+    void processBlockBypassed (juce::AudioBuffer<float>&, juce::MidiBuffer&) override;
     using juce::AudioProcessor::processBlock;
+    using juce::AudioProcessor::processBlockBypassed;
 
     double getTailLengthSeconds() const override;
     bool acceptsMidi() const override;
@@ -50,6 +55,8 @@ public:
     juce::AudioProcessorValueTreeState parameters;
     /** Factory and user presets and the current preset's identity. */
     br::PresetManager presetManager;
+    /** All signal processing and the display telemetry the editor reads. */
+    br::dsp::ModEngine engine;
 
     /** Set by any parameter change (on whatever thread makes it) unless `applyingState`. */
     std::atomic<bool> modified { false };
@@ -114,6 +121,7 @@ private:
     /** The block's parameter values, loaded once per block from the tree's atomics. */
     br::dsp::BlockParams loadBlockParams() const noexcept;
     br::dsp::HostTiming readHostTiming() const;
+    void runEngine (juce::AudioBuffer<float>&, bool bypassed) noexcept;
 
     std::array<std::atomic<float>*, br::numParams> rawValues {};
 

@@ -7,13 +7,19 @@ BR_PIDS=()
 
 br_cleanup()
 {
-    local pid
-    for pid in "${BR_PIDS[@]:-}"; do
-        [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
-    done
-    sleep 0.3
-    for pid in "${BR_PIDS[@]:-}"; do
-        [ -n "$pid" ] && kill -9 "$pid" 2>/dev/null || true
+    local pid i
+    # Newest first: clients go before the servers they use. A server killed hard
+    # leaves its slot in JACK's shared registry, and after eight of those no JACK
+    # server starts at all, so each gets time to exit cleanly.
+    for ((i = ${#BR_PIDS[@]} - 1; i >= 0; i--)); do
+        pid=${BR_PIDS[$i]}
+        [ -n "$pid" ] || continue
+        kill "$pid" 2>/dev/null || continue
+        for _ in $(seq 1 30); do
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill -9 "$pid" 2>/dev/null || true
     done
     rm -rf "$BR_TMP"
 }
@@ -49,9 +55,18 @@ br_start_xvfb()
 br_start_jackd()
 {
     export JACK_DEFAULT_SERVER="quorvane-test-$$"
-    jackd -n "$JACK_DEFAULT_SERVER" --no-realtime -d dummy -r 48000 -p 512 >"$BR_TMP/jackd.log" 2>&1 &
-    BR_PIDS+=($!)
-    br_wait_for 10 jack_lsp || br_fail "jackd did not start: $(cat "$BR_TMP/jackd.log")"
+    (
+        # With no JACK server alive, whatever JACK left in shared memory is stale (a
+        # server that was killed hard); clear it so it cannot use up the server slots.
+        flock 9
+        if ! pgrep -x jackd >/dev/null && ! pgrep -x jackdbus >/dev/null; then
+            rm -f /dev/shm/jack-shm-registry /dev/shm/jack_* /dev/shm/jack-[0-9]* 2>/dev/null || true
+        fi
+        jackd -n "$JACK_DEFAULT_SERVER" --no-realtime -d dummy -r 48000 -p 512 >"$BR_TMP/jackd.log" 2>&1 &
+        echo $! >"$BR_TMP/jackd.pid"
+        br_wait_for 10 jack_lsp
+    ) 9>"${TMPDIR:-/tmp}/quorvane-jackd.lock" || br_fail "jackd did not start: $(cat "$BR_TMP/jackd.log")"
+    BR_PIDS+=($(cat "$BR_TMP/jackd.pid"))
 }
 
 br_temp_home()
