@@ -220,6 +220,27 @@ void PresetManager::applyValues (const FactoryPreset& preset)
     }
 }
 
+std::optional<double> PresetManager::valueIn (const juce::ValueTree& tree, const juce::String& id)
+{
+    std::optional<double> value;
+
+    for (const auto& child : tree)
+    {
+        if (child.getProperty (idProperty).toString() != id)
+            continue;
+
+        // A missing "value" reads as 0; "nan", "inf" or "1e999" as if the child
+        // were not there, so a damaged document can never put NaN into the engine.
+        const auto& property = child.getProperty (valueProperty);
+        const auto number = property.isString() ? readNumber (property.toString()) : double (property);
+
+        if (std::isfinite (number))
+            value = number;
+    }
+
+    return value;
+}
+
 void PresetManager::applyState (const juce::ValueTree& tree)
 {
     for (const auto& id : allParameterIds())
@@ -228,27 +249,8 @@ void PresetManager::applyState (const juce::ValueTree& tree)
         if (parameter == nullptr)
             continue;
 
-        bool named = false;
-        double value = 0.0;
-
-        for (const auto& child : tree)
-        {
-            if (child.getProperty (idProperty).toString() != id)
-                continue;
-
-            // A missing "value" reads as 0; "nan", "inf" or "1e999" as if the child
-            // were not there, so a damaged document can never put NaN into the engine.
-            const auto number = double (child.getProperty (valueProperty));
-
-            if (std::isfinite (number))
-            {
-                named = true;
-                value = number;
-            }
-        }
-
-        if (named)
-            setParameter (*parameter, value);
+        if (const auto value = valueIn (tree, id))
+            setParameter (*parameter, *value);
         else
             parameter->setValueNotifyingHost (parameter->getDefaultValue());
     }
@@ -267,6 +269,33 @@ juce::ValueTree PresetManager::captureState() const
     }
 
     return tree;
+}
+
+juce::ValueTree PresetManager::normaliseState (const juce::ValueTree& tree) const
+{
+    juce::ValueTree normalised (stateType);
+
+    for (const auto& slot : slots)
+    {
+        if (const auto value = valueIn (tree, slot.id))
+        {
+            juce::ValueTree child (paramType);
+            child.setProperty (idProperty, slot.id, nullptr);
+            child.setProperty (valueProperty, *value, nullptr);
+            normalised.appendChild (child, nullptr);
+        }
+    }
+
+    return normalised;
+}
+
+// Written into a state, a character takes at most ten bytes ("&#1114111;"), so a limited
+// name always fits the attribute limit of the state reader.
+static_assert (PresetManager::maxNameLength * 10 <= int (XmlLimits().maxAttributeBytes));
+
+juce::String PresetManager::limitName (const juce::String& name)
+{
+    return name.length() > maxNameLength ? name.substring (0, maxNameLength) : name;
 }
 
 //==============================================================================
@@ -424,7 +453,10 @@ PresetIdentity PresetManager::current() const
 
 void PresetManager::setCurrent (const PresetIdentity& newIdentity)
 {
+    auto limited = newIdentity;
+    limited.name = limitName (newIdentity.name);
+
     const juce::ScopedLock sl (lock);
-    identity = newIdentity;
+    identity = std::move (limited);
 }
 } // namespace br

@@ -6,6 +6,7 @@
 #include <array>
 #include <atomic>
 #include <functional>
+#include <optional>
 
 namespace br
 {
@@ -74,6 +75,18 @@ public:
         children, order and values) but read from the parameters' atomics, so it never
         flushes into the undo manager and is safe on any thread. */
     juce::ValueTree captureState() const;
+    /** A parameter block that applyState reads exactly as it reads `tree`: one child
+        per parameter that `tree` gives a value (the value applyState would take, not
+        yet limited), in the parameter tree's order, and nothing else. A block kept
+        for later (the parked set-up) is kept in this form, so whatever a document
+        carried besides the values cannot grow the state written next. Any thread. */
+    juce::ValueTree normaliseState (const juce::ValueTree& tree) const;
+
+    /** Preset names are display text. Longer ones are cut to this many characters
+        where they come in (files, states), so that a state, which carries two of them
+        escaped, always stays far inside what the state reader accepts. */
+    static constexpr int maxNameLength = 1024;
+    static juce::String limitName (const juce::String& name);
 
     /** Ignores an index outside the factory table (no callback). */
     void loadFactory (int index);
@@ -126,7 +139,7 @@ public:
     juce::String getCurrentName() const { return current().name; }
     int getCurrentIndex() const { return current().index; }
     /** Replaces the identity as a set-up switch or a restored state says, without
-        touching parameters or running onChange. */
+        touching parameters or running onChange. The name is limited (limitName). */
     void setCurrent (const PresetIdentity& identity);
 
     /** Guards the identity; the processor also guards its parked set-up with it so that
@@ -138,6 +151,8 @@ public:
 
 private:
     void setParameter (juce::RangedAudioParameter& parameter, double value);
+    /** The value applyState takes for `id` from `tree`, if the tree gives one. */
+    static std::optional<double> valueIn (const juce::ValueTree& tree, const juce::String& id);
     void finishLoad (const PresetIdentity& identity);
     int indexInList (const juce::File& file) const;
 

@@ -1,5 +1,6 @@
 #include "presets/SafeXml.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -238,6 +239,7 @@ private:
     bool readAttributeValue()
     {
         const auto quote = *p++;
+        const auto* const start = p;
 
         while (! atEnd())
         {
@@ -246,7 +248,7 @@ private:
             if (c == quote)
             {
                 ++p;
-                return true;
+                return std::size_t (p - 1 - start) <= limits.maxAttributeBytes;
             }
 
             if (c == '<')
@@ -424,8 +426,10 @@ std::unique_ptr<juce::XmlElement> parseXmlSafely (const void* data, std::size_t 
     if (data == nullptr)
         return {};
 
+    // The search for the end stops just past the largest text that could pass, so a
+    // huge blob costs no more than a megabyte's worth of looking.
     const auto* text = static_cast<const char*> (data);
-    auto length = lengthUpToNul (text, numBytes);
+    auto length = lengthUpToNul (text, std::min (numBytes, limits.maxBytes + 4));
 
     if (length >= 3 && std::memcmp (text, "\xef\xbb\xbf", 3) == 0)
     {
@@ -471,12 +475,38 @@ const juce::XmlElement* firstChildNamed (const juce::XmlElement& parent, juce::S
     return nullptr;
 }
 
+double readNumber (const juce::String& text)
+{
+    // The framework's reader may only ever see the first 'e' as an exponent marker: it
+    // stops at the first character that cannot continue a number.
+    const auto marker = text.indexOfAnyOf ("eE");
+    if (marker < 0)
+        return text.getDoubleValue();
+
+    auto utf8 = text.toStdString();
+    auto first = utf8.find_first_of ("eE") + 1;
+    if (first < utf8.size() && (utf8[first] == '+' || utf8[first] == '-'))
+        ++first;
+    while (first < utf8.size() && utf8[first] == '0') // leading zeros do not count
+        ++first;
+
+    auto end = first;
+    while (end < utf8.size() && utf8[end] >= '0' && utf8[end] <= '9')
+        ++end;
+
+    if (end - first <= 9)
+        return text.getDoubleValue();
+
+    utf8.replace (first, end - first, "999999999");
+    return juce::String::fromUTF8 (utf8.data(), int (utf8.size())).getDoubleValue();
+}
+
 double finiteDoubleAttribute (const juce::XmlElement& element, juce::StringRef name, double fallback)
 {
     if (! element.hasAttribute (name))
         return fallback;
 
-    const auto value = element.getDoubleAttribute (name, fallback);
+    const auto value = readNumber (element.getStringAttribute (name));
     return std::isfinite (value) ? value : fallback;
 }
 

@@ -15,6 +15,11 @@ struct XmlLimits
     std::size_t maxBytes = std::size_t (1) << 20;
     int maxDepth = 64;
     int maxAttributesPerElement = 64;
+    /** Bytes between an attribute's quotes. The framework's parser grows an
+        attribute's text by one character per reference, copying it every time, so
+        one long attribute made of "&amp;" costs its length squared: 0.6 s for a 1 MB
+        one. Ours hold a preset name at most, which is far shorter even escaped. */
+    std::size_t maxAttributeBytes = 16384;
 };
 
 /** Decides whether `numBytes` of UTF-8 text may be handed to juce::XmlDocument.
@@ -22,7 +27,8 @@ struct XmlLimits
     Accepts a strict, well-formed subset of XML: strictly valid UTF-8 without NUL; an
     optional declaration, comments and processing instructions around exactly one
     root element; ASCII names; matching close tags; quoted attribute values without
-    '<'; only the five predefined entities and numeric character references; comments,
+    '<' and at most limits.maxAttributeBytes long; only the five predefined entities and
+    numeric character references; comments,
     CDATA and processing instructions in content. Rejects every DOCTYPE or other "<!"
     declaration (so no entity is ever defined, let alone fetched from a file), and
     anything beyond `limits`. On this subset the framework's parser sees exactly the
@@ -46,6 +52,13 @@ std::unique_ptr<juce::XmlElement> parseXmlFileSafely (const juce::File& file, co
 /** First child element whose tag equals `tag` ignoring case, or null. Our readers
     match tags ignoring case and attribute names exactly. */
 const juce::XmlElement* firstChildNamed (const juce::XmlElement& parent, juce::StringRef tag);
+
+/** A number in document text, read by the framework's rule (String::getDoubleValue:
+    leading number, text that is not a number reads as 0), except that an exponent of
+    ten or more digits, which overflows the framework's reader, is read as the nine-digit
+    exponent it is equivalent to: either way the number is past every double's range
+    (infinite, or 0 when the exponent is negative). Any thread. */
+double readNumber (const juce::String& text);
 
 /** A numeric attribute that must be a finite number: "nan", "inf" or "1e999" count
     as missing and give `fallback`, as does a missing attribute. Text that is not a

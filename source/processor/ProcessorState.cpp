@@ -92,9 +92,11 @@ void BrellumProcessor::setStateInformation (const void* data, int sizeInBytes)
     const auto* other = br::firstChildNamed (*document, otherSetupTag);
     juce::ValueTree otherState;
 
+    // Kept as applyState will read it, without whatever else the document carried: it
+    // goes into every state written from now on.
     if (other != nullptr)
         if (const auto* otherBlock = br::firstChildNamed (*other, stateType))
-            otherState = juce::ValueTree::fromXml (*otherBlock);
+            otherState = presetManager.normaliseState (juce::ValueTree::fromXml (*otherBlock));
 
     {
         const juce::ScopedLock sl (presetManager.getLock());
@@ -105,7 +107,7 @@ void BrellumProcessor::setStateInformation (const void* data, int sizeInBytes)
 
         if (other != nullptr)
         {
-            otherSetupPresetName = other->getStringAttribute ("presetName");
+            otherSetupPresetName = br::PresetManager::limitName (other->getStringAttribute ("presetName"));
             otherSetupPresetIndex = br::intAttribute (*other, "presetIndex", -1);
             otherSetupIsModified = other->getBoolAttribute ("modified", false);
             otherSetupPresetFile = juce::File();

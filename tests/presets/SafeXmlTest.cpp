@@ -149,7 +149,11 @@ TEST (SafeXml, NumbersFromDocumentsAreFiniteAndIntegersSaturate)
     {
         const char* text;
         double expected;
-    } doubles[] { { "1.25", 1.25 }, { "nan", 7.0 }, { "-inf", 7.0 }, { "1e999", 7.0 }, { "abc", 0.0 } };
+    } doubles[] { { "1.25", 1.25 },       { "nan", 7.0 },          { "-inf", 7.0 },
+                  { "1e999", 7.0 },       { "abc", 0.0 },          { "2.5e+1", 25.0 },
+                  // Exponents of ten and more digits, which overflow the framework's reader.
+                  { "1e9999999999", 7.0 }, { "-1e9999999999", 7.0 }, { "1e-9999999999", 0.0 },
+                  { "3e00000000000000002", 300.0 }, { "1.5e123456789012345678", 7.0 } };
 
     for (const auto& c : doubles)
     {
@@ -223,4 +227,20 @@ TEST (SafeXml, EverythingItAcceptsTheFrameworkParsesWithinTheDepthLimit)
     }
 
     EXPECT_GT (accepted, 100);
+}
+
+TEST (SafeXml, CapsEachAttributeValueAtSixteenKilobytes)
+{
+    // The framework's parser copies an attribute's text once per reference in it.
+    const auto attribute = [] (const std::string& value) { return "<a b=\"" + value + "\"/>"; };
+    std::string references;
+    while (references.size() < 16384)
+        references += "&amp;";
+    references.resize (16380);
+
+    EXPECT_TRUE (safe (attribute (std::string (16384, 'x'))));
+    EXPECT_FALSE (safe (attribute (std::string (16385, 'x'))));
+    EXPECT_TRUE (safe (attribute (references)));
+    EXPECT_FALSE (safe (attribute (references + "&amp;")));
+    EXPECT_TRUE (safe ("<a>" + std::string (100000, 'x') + "</a>")) << "text content is read in one go";
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include "dsp/ParameterLayout.h"
 #include "processor/BrellumProcessor.h"
+#include "support/FuzzSeeds.h"
 
 #include <map>
 
@@ -77,8 +78,10 @@ inline juce::MemoryBlock stateOf (BrellumProcessor& processor)
     return block;
 }
 
+/** setStateInformation with the block; every block also becomes a fuzzing seed. */
 inline void restore (BrellumProcessor& processor, const juce::MemoryBlock& block)
 {
+    recordFuzzSeed ("state", block);
     processor.setStateInformation (block.getData(), int (block.getSize()));
 }
 

@@ -1,4 +1,5 @@
 #include "support/TestHome.h"
+#include "support/FuzzSeeds.h"
 
 #include <gtest/gtest.h>
 
@@ -45,6 +46,10 @@ juce::File writeFile (const juce::File& folder, const juce::String& fileName, co
     folder.createDirectory();
     const auto file = folder.getChildFile (fileName);
     file.replaceWithText (text, false, false, "\n");
+
+    if (file.hasFileExtension (".brlm"))
+        recordFuzzSeed ("preset_file", text.toRawUTF8(), text.getNumBytesAsUTF8());
+
     return file;
 }
 

@@ -33,6 +33,7 @@ private:
     JUCE_DECLARE_NON_COPYABLE (TestHome)
 };
 
-/** Writes `text` to folder/fileName, creating the folder; returns the file. */
+/** Writes `text` to folder/fileName, creating the folder; returns the file. A preset
+    file (".brlm") also becomes a fuzzing seed (FuzzSeeds.h). */
 juce::File writeFile (const juce::File& folder, const juce::String& fileName, const juce::String& text);
 } // namespace br::test

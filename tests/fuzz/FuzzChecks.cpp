@@ -1,0 +1,253 @@
+#include "fuzz/FuzzChecks.h"
+#include "dsp/ParameterLayout.h"
+#include "presets/SafeXml.h"
+
+#include <cmath>
+#include <sstream>
+
+namespace br::fuzz
+{
+namespace
+{
+constexpr juce::uint32 stateMagic = 0x21324356;
+
+juce::MemoryBlock stateOf (BrellumProcessor& processor)
+{
+    juce::MemoryBlock block;
+    processor.getStateInformation (block);
+    return block;
+}
+
+void restore (BrellumProcessor& processor, const juce::MemoryBlock& block)
+{
+    processor.setStateInformation (block.getData(), int (block.getSize()));
+}
+
+/** Collects what broke, one line each. */
+class Problems
+{
+public:
+    template <typename... Parts>
+    void add (Parts&&... parts)
+    {
+        (text << ... << parts);
+        text << '\n';
+    }
+
+    std::string str() const { return text.str(); }
+
+private:
+    std::ostringstream text;
+};
+
+void checkParameters (BrellumProcessor& processor, Problems& problems, const char* when)
+{
+    for (const auto& id : allParameterIds())
+    {
+        const auto value = processor.parameters.getRawParameterValue (id)->load();
+        const auto& range = processor.parameters.getParameter (id)->getNormalisableRange();
+
+        if (! std::isfinite (value) || value < range.start || value > range.end)
+            problems.add (when, ": \"", id, "\" is ", value, ", outside ", range.start, " .. ", range.end);
+    }
+}
+
+void checkIdentity (const PresetIdentity& identity, Problems& problems, const char* when)
+{
+    if (identity.name.length() > PresetManager::maxNameLength)
+        problems.add (when, ": a name of ", identity.name.length(), " characters");
+}
+
+int depthOf (const juce::XmlElement& element)
+{
+    int deepest = 0;
+    for (auto* child : element.getChildIterator())
+        deepest = std::max (deepest, depthOf (*child));
+    return deepest + 1;
+}
+
+/** The state reader's own acceptance rule, restated: envelope, gate, root tag. */
+bool isAcceptedState (const std::uint8_t* data, std::size_t size)
+{
+    if (size <= 8 || size > std::size_t (std::numeric_limits<int>::max()) || juce::ByteOrder::littleEndianInt (data) != stateMagic)
+        return false;
+
+    const auto length = int (juce::ByteOrder::littleEndianInt (data + 4));
+    if (length <= 0)
+        return false;
+
+    const auto document = parseXmlSafely (data + 8, std::min (size - 8, std::size_t (length)));
+    return document != nullptr && document->getTagName().equalsIgnoreCase ("BrellumState");
+}
+} // namespace
+
+LiveSetup liveSetupOf (BrellumProcessor& processor)
+{
+    LiveSetup live;
+    for (const auto& id : allParameterIds())
+        live.values[id] = processor.parameters.getRawParameterValue (id)->load();
+    live.identity = processor.presetManager.current();
+    live.modified = processor.modified.load();
+    return live;
+}
+
+//==============================================================================
+StateChecker::StateChecker()
+{
+    processor.prepareToPlay (48000.0, audio.getNumSamples());
+
+    // Nothing at its starting value, so that a change of anything shows.
+    processor.setCurrentProgram (15);
+    processor.selectSetup (1);
+    processor.parameters.getParameter ("mix")->setValueNotifyingHost (0.3f);
+    processor.parameters.getParameter ("rate")->setValueNotifyingHost (0.7f);
+    processor.presetManager.setCurrent ({ "Baseline", 21, {} });
+    processor.uiScale.store (1.25f);
+    baseline = stateOf (processor);
+
+    restore (processor, baseline);
+    jassert (stateOf (processor) == baseline);
+}
+
+std::string StateChecker::check (const std::uint8_t* data, std::size_t size)
+{
+    Problems problems;
+
+    // Most inputs are turned away; only an accepted one needs the baseline put back.
+    if (dirty)
+    {
+        restore (processor, baseline);
+        dirty = false;
+    }
+
+    processor.setStateInformation (data, int (std::min (size, std::size_t (std::numeric_limits<int>::max()))));
+    const auto after = stateOf (processor);
+
+    if (! isAcceptedState (data, size))
+    {
+        if (after != baseline)
+            problems.add ("a blob the reader turns away changed the state");
+        return problems.str();
+    }
+
+    dirty = true;
+    checkParameters (processor, problems, "restored");
+    checkIdentity (processor.presetManager.current(), problems, "restored");
+    checkIdentity (processor.otherSetup().preset, problems, "restored, parked");
+
+    const auto setup = processor.activeSetup.load();
+    const auto scale = processor.uiScale.load();
+    if (setup != 0 && setup != 1)
+        problems.add ("set-up index ", setup);
+    if (! (scale >= 0.5f && scale <= 2.5f))
+        problems.add ("scale ", scale);
+    if (processor.applyingState.load() != 0)
+        problems.add ("the applying guard is left at ", processor.applyingState.load());
+
+    // What we write we read back, byte for byte (from the baseline, so that a state
+    // turned away cannot pass for one read back).
+    if (after.getSize() > XmlLimits().maxBytes)
+        problems.add ("the state written is ", after.getSize(), " bytes long");
+    restore (processor, baseline);
+    restore (processor, after);
+    if (stateOf (processor) != after)
+        problems.add ("the state written afterwards does not read back to itself");
+
+    // Both set-ups stay usable: the parked one can be made live, and back.
+    const auto live = liveSetupOf (processor);
+    const auto liveSetup = processor.activeSetup.load();
+    processor.selectSetup (1 - liveSetup);
+    checkParameters (processor, problems, "parked set-up made live");
+    processor.selectSetup (liveSetup);
+    if (liveSetupOf (processor) != live)
+        problems.add ("two set-up switches did not bring the live set-up back");
+
+    // And the settings make finite audio.
+    for (int channel = 0; channel < audio.getNumChannels(); ++channel)
+        for (int i = 0; i < audio.getNumSamples(); ++i)
+            audio.setSample (channel, i, std::sin (0.1f * float (i + 7 * channel)));
+    processor.processBlock (audio, midi);
+    bool finite = true;
+    for (int channel = 0; channel < audio.getNumChannels(); ++channel)
+        for (int i = 0; i < audio.getNumSamples(); ++i)
+            finite = finite && std::isfinite (audio.getSample (channel, i));
+    if (! finite)
+        problems.add ("non-finite output");
+
+    return problems.str();
+}
+
+//==============================================================================
+PresetFileChecker::PresetFileChecker (const juce::File& presetFolder) : folder (presetFolder)
+{
+    folder.createDirectory();
+}
+
+std::string PresetFileChecker::check (const std::uint8_t* data, std::size_t size)
+{
+    Problems problems;
+    auto& manager = processor.presetManager;
+
+    // The gate: what it accepts, the framework parses within the depth limit.
+    if (isSafeXml (reinterpret_cast<const char*> (data), size))
+    {
+        const auto xml = juce::parseXML (juce::String::fromUTF8 (reinterpret_cast<const char*> (data), int (size)));
+        if (xml == nullptr)
+            problems.add ("the gate passed text that the framework cannot parse");
+        else if (depthOf (*xml) > XmlLimits().maxDepth)
+            problems.add ("the gate passed ", depthOf (*xml), " levels");
+    }
+
+    if (dirty)
+    {
+        manager.loadFactory (7);
+        processor.parameters.getParameter ("mix")->setValueNotifyingHost (0.05f);
+        before = liveSetupOf (processor);
+        dirty = false;
+    }
+
+    const auto file = folder.getChildFile ("Fuzzed.brlm");
+    if (! file.replaceWithData (data, size))
+        return "could not write the input file";
+
+    const auto document = size <= XmlLimits().maxBytes ? parseXmlSafely (data, size) : nullptr;
+    const auto accepted = document != nullptr && document->getTagName().equalsIgnoreCase ("BrellumPreset")
+                          && firstChildNamed (*document, "Parameters") != nullptr;
+    const auto loaded = manager.loadFile (file);
+
+    if (loaded != accepted)
+        problems.add (loaded ? "loaded a file the format rejects" : "refused a file the format accepts");
+
+    if (! loaded)
+    {
+        if (liveSetupOf (processor) != before)
+            problems.add ("a refused file changed the processor");
+        return problems.str();
+    }
+
+    dirty = true;
+    checkParameters (processor, problems, "loaded");
+    const auto identity = manager.current();
+    checkIdentity (identity, problems, "loaded");
+    const auto expectedName = PresetManager::limitName (document->hasAttribute ("name") ? document->getStringAttribute ("name")
+                                                                                        : juce::String ("Fuzzed"));
+    if (identity.name != expectedName)
+        problems.add ("loaded under the name \"", identity.name.substring (0, 40), "\"");
+    if (identity.index != PresetManager::numFactoryPresets())
+        problems.add ("loaded at index ", identity.index);
+    if (processor.modified.load())
+        problems.add ("a load left the preset marked modified");
+
+    // What we save from it loads back to the same values.
+    const auto values = liveSetupOf (processor).values;
+    const auto again = folder.getChildFile ("Again.brlm");
+    if (! manager.saveToFile (again))
+        problems.add ("could not save what was loaded");
+    manager.loadDefaults();
+    if (! manager.loadFile (again) || liveSetupOf (processor).values != values)
+        problems.add ("a saved copy did not load back the same values");
+    again.deleteFile();
+
+    return problems.str();
+}
+} // namespace br::fuzz
