@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# CI part two: the fast tests (engine, app, robustness) built and run under
+# AddressSanitizer + UndefinedBehaviorSanitizer and under ThreadSanitizer, and a short
+# run of every fuzz target (default 20 s each) so that they keep building and their
+# seed corpora keep passing. Needs root for the file-system fault tests (they mount
+# things in a private namespace); anything a sanitizer reports fails the run.
+# Usage: ci-sanitizers.sh [seconds per fuzz target, default 20]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+smoke="${1:-20}"
+jobs=$(nproc)
+bash scripts/setup.sh
+
+# Undefined behaviour is fatal everywhere; the suppressions name framework code only.
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:suppressions=$root/tests/sanitizers/ubsan.supp"
+export ASAN_OPTIONS="detect_leaks=1:check_initialization_order=1:strict_init_order=1"
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
+
+configure()
+{
+    [ -f "$1/CMakeCache.txt" ] && return 0
+    CC=clang CXX=clang++ cmake -S . -B "$1" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DBR_BUILD_PLUGINS=OFF -DBR_BUILD_BENCH=OFF -DBR_SANITIZER="$2" >/dev/null
+}
+
+section() { echo; echo "== $* ($(date +%T))"; }
+tests=(dsp_tests app_tests robust_tests)
+
+# AddressSanitizer + UndefinedBehaviorSanitizer, with libFuzzer's coverage so that the
+# same build also makes the fuzz targets. The tests' documents become the fuzzers' seeds.
+section "ASan+UBSan build"
+configure build/fuzz fuzzer
+cmake --build build/fuzz -j"$jobs" --target "${tests[@]}" fuzz_state fuzz_preset_file
+seeds="$root/build/fuzz/seeds"
+rm -rf "$seeds"
+for t in "${tests[@]}"; do
+    section "ASan+UBSan $t"
+    BR_FUZZ_SEEDS="$seeds" "build/fuzz/$t" --gtest_brief=1
+done
+
+for target in state preset_file; do
+    section "fuzz_$target for $smoke s"
+    corpus="build/fuzz/corpus/$target"
+    mkdir -p "$corpus" build/fuzz/artifacts
+    if ! "build/fuzz/fuzz_$target" -max_total_time="$smoke" -dict=tests/fuzz/xml.dict -max_len=20000 \
+             -artifact_prefix=build/fuzz/artifacts/ -print_final_stats=1 \
+             "$corpus" "$seeds/$target" "tests/fuzz/regressions/$target" >"build/fuzz/fuzz_$target.log" 2>&1; then
+        tail -60 "build/fuzz/fuzz_$target.log"
+        echo "fuzz_$target broke a promise; the input is in build/fuzz/artifacts"
+        exit 1
+    fi
+    grep -E "^#[0-9]+ +(INITED|DONE)|stat::number_of_executed_units|stat::peak_rss" "build/fuzz/fuzz_$target.log"
+done
+
+section "TSan build"
+configure build/tsan thread
+cmake --build build/tsan -j"$jobs" --target "${tests[@]}"
+for t in "${tests[@]}"; do
+    section "TSan $t"
+    "build/tsan/$t" --gtest_brief=1
+done
+
+section "sanitizers and fuzz smoke passed"

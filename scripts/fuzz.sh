@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Runs every fuzz target for a bounded time (default 5 minutes each), one after the
+# other, in the libFuzzer build (build/fuzz, BR_SANITIZER=fuzzer: ASan, UBSan). Seeds are
+# the documents of the tests (recorded afresh by running them) and every input kept
+# under tests/fuzz/regressions; the corpus grows in build/fuzz/corpus between runs.
+# A fault stops the run with the input saved in build/fuzz/artifacts: keep it under
+# tests/fuzz/regressions/<target>/ once mended, and robust_tests replays it for good.
+# Usage: fuzz.sh [seconds per target, default 300] [targets... default all]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+seconds="${1:-300}"
+shift || true
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(state preset_file)
+jobs=$(nproc)
+
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:suppressions=$root/tests/sanitizers/ubsan.supp"
+export ASAN_OPTIONS="detect_leaks=1"
+
+if [ ! -f build/fuzz/CMakeCache.txt ]; then
+    CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DBR_BUILD_PLUGINS=OFF -DBR_BUILD_BENCH=OFF -DBR_SANITIZER=fuzzer >/dev/null
+fi
+cmake --build build/fuzz -j"$jobs" --target app_tests robust_tests $(printf 'fuzz_%s ' "${targets[@]}")
+
+seeds="$root/build/fuzz/seeds"
+rm -rf "$seeds"
+BR_FUZZ_SEEDS="$seeds" build/fuzz/app_tests --gtest_brief=1 --gtest_filter='Preset*:Processor*:Setups*:SafeXml*:Programs*' >/dev/null
+BR_FUZZ_SEEDS="$seeds" build/fuzz/robust_tests --gtest_brief=1 --gtest_filter='Hostile*:Fuzz*' >/dev/null
+
+for target in "${targets[@]}"; do
+    echo "== fuzz_$target for $seconds s"
+    corpus="build/fuzz/corpus/$target"
+    mkdir -p "$corpus" build/fuzz/artifacts
+    "build/fuzz/fuzz_$target" -max_total_time="$seconds" -dict=tests/fuzz/xml.dict -max_len=20000 \
+        -artifact_prefix=build/fuzz/artifacts/ -print_final_stats=1 \
+        "$corpus" "$seeds/$target" "tests/fuzz/regressions/$target" 2>&1 \
+        | grep -E "^#[0-9]+ +(INITED|DONE)|stat::|ERROR|SUMMARY|runtime error|Test unit written"
+done
