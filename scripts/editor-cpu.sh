@@ -56,7 +56,7 @@ measure()
 </PROPERTIES>
 XML
 
-    br_start_own_xvfb 2560x1600 # room for the 200 % window
+    br_start_xvfb 2560x1600 # room for the 200 % window
     local jack_pid="" source_pid=""
     if [ "$audio" = running ]; then
         br_start_jackd

@@ -38,20 +38,26 @@ br_wait_for()
     done
 }
 
+# A private X display of the given size (default 1600x1200); sets DISPLAY and xvfb_pid.
+# Two tests starting at once may both find the same number free; the display is ours
+# only when our server holds its lock, otherwise the next number is tried.
 br_start_xvfb()
 {
-    local n pid
-    # Two tests started at once must not both take the first free number: the number
-    # is ours only once the lock file names our server's process.
+    local size=${1:-1600x1200} n pid
     for n in $(seq 100 199); do
         [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-        Xvfb ":$n" -screen 0 1600x1200x24 -nolisten tcp >"$BR_TMP/xvfb.log" 2>&1 &
+        Xvfb ":$n" -screen 0 "${size}x24" -nolisten tcp >"$BR_TMP/xvfb.log" 2>&1 &
         pid=$!
-        if br_wait_for 10 test -s "/tmp/.X$n-lock" && [ "$(tr -d ' \n' <"/tmp/.X$n-lock")" = "$pid" ]; then
-            BR_PIDS+=($pid)
-            export DISPLAY=":$n"
-            br_wait_for 10 xdpyinfo && return 0
-        fi
+        for _ in $(seq 1 100); do
+            kill -0 "$pid" 2>/dev/null || break
+            if [ "$(tr -d ' \n' 2>/dev/null <"/tmp/.X$n-lock")" = "$pid" ] && DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
+                BR_PIDS+=($pid)
+                xvfb_pid=$pid
+                export DISPLAY=":$n"
+                return 0
+            fi
+            sleep 0.1
+        done
         kill "$pid" 2>/dev/null || true
     done
     br_fail "no free X display"
@@ -90,5 +96,38 @@ w = wave.open(sys.argv[1])
 ch, n = w.getnchannels(), w.getnframes()
 data = struct.unpack('<%dh' % (n * ch), w.readframes(n))
 print(' '.join('%.4f' % (max((abs(x) for x in data[c::ch]), default=0) / 32768.0) for c in range(ch)))
+PY
+}
+
+# Starts the standalone app $1 and waits for its window; sets app_pid and window.
+br_launch_app()
+{
+    "$1" >"$BR_TMP/app.log" 2>&1 &
+    app_pid=$!
+    BR_PIDS+=($app_pid)
+    br_wait_for 30 xdotool search --name '^Quorvane$' || br_fail "no window titled Quorvane"
+    window=$(xdotool search --name '^Quorvane$' | head -1)
+}
+
+# Presses the close button at the right end of the wrapper's own title bar, as a user
+# does (the wrapper saves the state then), and waits for the app to quit.
+br_close_app()
+{
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    xdotool mousemove $((X + WIDTH - 20)) $((Y + 14)); sleep 0.3
+    xdotool mousedown 1; sleep 0.1; xdotool mouseup 1
+    for _ in $(seq 1 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+    kill -0 "$app_pid" 2>/dev/null && br_fail "the app did not quit on its close button"
+    return 0
+}
+
+# Prints the plug-in state the app saved in its settings file ("filterState").
+br_saved_state()
+{
+    python3 - "$HOME/.config/Quorvane.settings" <<'PY'
+import sys, xml.etree.ElementTree as ET
+for v in ET.parse(sys.argv[1]).getroot().iter('VALUE'):
+    if v.get('name') == 'filterState':
+        print(v.get('val'))
 PY
 }

@@ -21,25 +21,10 @@ cat >"$HOME/.config/Quorvane.settings" <<XML
 </PROPERTIES>
 XML
 
-"$app" >"$BR_TMP/app.log" 2>&1 &
-app_pid=$!
-BR_PIDS+=($app_pid)
-br_wait_for 30 xdotool search --name '^Quorvane$' || br_fail "no window titled Quorvane"
+br_launch_app "$app"
 sleep 1
-window=$(xdotool search --name '^Quorvane$' | head -1)
-eval "$(xdotool getwindowgeometry --shell "$window")"
-xdotool mousemove $((X + WIDTH - 20)) $((Y + 14)); sleep 0.3
-xdotool mousedown 1; sleep 0.1; xdotool mouseup 1
-for _ in $(seq 1 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$app_pid" 2>/dev/null && br_fail "the app did not quit on its close button"
-
-saved=$(python3 - "$HOME/.config/Quorvane.settings" <<'PY'
-import sys, xml.etree.ElementTree as ET
-for v in ET.parse(sys.argv[1]).getroot().iter('VALUE'):
-    if v.get('name') == 'filterState':
-        print(v.get('val'))
-PY
-)
+br_close_app
+saved=$(br_saved_state)
 [ -n "$saved" ] || br_fail "no filterState after closing"
 actual=$("$tool" show "$saved")
 if [ "$actual" != "$expected" ]; then

@@ -2,31 +2,6 @@
 # display, JACK server and home, torn down on exit).
 source "$(dirname "${BASH_SOURCE[0]}")/../../hosts/common.sh"
 
-# A private X display of the given size. Two tests starting at once may both find the
-# same number free; the display is ours only when our server holds its lock, otherwise
-# the next number is tried.
-br_start_own_xvfb()
-{
-    local size=${1:-1600x1200} n pid
-    for n in $(seq 100 199); do
-        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-        Xvfb ":$n" -screen 0 "${size}x24" -nolisten tcp >"$BR_TMP/xvfb.log" 2>&1 &
-        pid=$!
-        for _ in $(seq 1 100); do
-            kill -0 "$pid" 2>/dev/null || break
-            if [ "$(tr -d ' \n' 2>/dev/null <"/tmp/.X$n-lock")" = "$pid" ] && DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
-                BR_PIDS+=($pid)
-                xvfb_pid=$pid
-                export DISPLAY=":$n"
-                return 0
-            fi
-            sleep 0.1
-        done
-        kill "$pid" 2>/dev/null || true
-    done
-    br_fail "no free X display"
-}
-
 # The colour of one screen pixel as "#RRGGBB".
 br_pixel()
 {

@@ -7,7 +7,7 @@ br_temp_home
 export LV2_PATH="$1"
 uri="https://tarnwick.audio/plugins/quorvane"
 
-br_start_own_xvfb
+br_start_xvfb
 br_start_jackd
 # jalv quits when its stdin closes, so it reads from a pipe we keep open.
 mkfifo "$BR_TMP/jalv.in"

@@ -6,13 +6,9 @@
 source "$(dirname "$0")/common_editor.sh"
 app="$1"; tool="$2"
 br_temp_home
-br_start_own_xvfb
+br_start_xvfb
 
-"$app" >"$BR_TMP/app.log" 2>&1 &
-app_pid=$!
-BR_PIDS+=($app_pid)
-br_wait_for 30 xdotool search --name '^Quorvane$' || br_fail "no window titled Quorvane"
-window=$(xdotool search --name '^Quorvane$' | head -1)
+br_launch_app "$app"
 
 # The wrapper puts its title bar (and any notice) above the editor and a one-pixel
 # border around the window; the editor fills the rest. The window may still settle
@@ -48,18 +44,8 @@ import -window root "$BR_TMP/after.png"
 changed=$(compare -metric AE -crop "540x30+$((ex + 132))+$((ey + 8))" "$BR_TMP/before.png" "$BR_TMP/after.png" null: 2>&1 || true)
 [ "${changed%% *}" -gt 20 ] 2>/dev/null || br_fail "the preset line did not change (differing pixels: $changed)"
 
-xdotool mousemove $((X + WIDTH - 20)) $((Y + 14)); sleep 0.3
-xdotool mousedown 1; sleep 0.1; xdotool mouseup 1
-for _ in $(seq 1 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$app_pid" 2>/dev/null && br_fail "the app did not quit on its close button"
-
-saved=$(python3 - "$HOME/.config/Quorvane.settings" <<'PY'
-import sys, xml.etree.ElementTree as ET
-for v in ET.parse(sys.argv[1]).getroot().iter('VALUE'):
-    if v.get('name') == 'filterState':
-        print(v.get('val'))
-PY
-)
+br_close_app
+saved=$(br_saved_state)
 [ -n "$saved" ] || br_fail "no state saved"
 state=$("$tool" show "$saved")
 echo "$state" | grep -qx 'live=Deep Tremolo' || br_fail "the chosen preset is not the live one: $state"
