@@ -26,6 +26,17 @@ enum class Turn
     full
 };
 
+/** How a stretch of samples reads the vibrato delay line: every read at least one
+    sample back (the cubic), some below (the cubic or a straight line), or no delay
+    at all (FM at rest at depth 0: the straight line from the input sample to the
+    one before, at fraction 0). */
+enum class DelayRead
+{
+    cubic,
+    cubicOrStraight,
+    none
+};
+
 /** Tremolo, vibrato and stereo rotation driven by one LFO, with dry/wet mix and
     output gain.
 
@@ -108,7 +119,7 @@ private:
     template <int waveform, bool stereo, bool amShares, bool fmShares, bool readDelay>
     void runLfoAndDelay (const BlockSetup& block, Chunk& chunk, const float* left, const float* right, int numSamples,
                          bool moving) noexcept;
-    template <bool stereo, Turn turn, bool blend, bool moving, bool anyBelowOneSample>
+    template <bool stereo, Turn turn, bool blend, bool moving, DelayRead read>
     void mixChunk (const Chunk& chunk, const float* amOutput, float* left, float* right, int numSamples) noexcept;
 
     double sampleRate = 44100.0;
