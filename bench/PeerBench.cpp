@@ -207,12 +207,12 @@ int main (int argc, char** argv)
         args.add (argv[i]);
     if (args.contains ("--help"))
     {
-        std::printf ("peer_bench [--rounds N] [--seconds S] [--block B] [--bundle-dir DIR] [--only NAME]\n"
+        std::printf ("peer_bench [--rounds N] [--seconds S] [--block B] [--bundle-dir DIR] [--only NAMES]\n"
                      "  Median thread CPU time per stereo frame at 48 kHz, blocks of 512 and 64,\n"
                      "  over N interleaved rounds (default 7) of S seconds of material (default 60);\n"
                      "  B (up to 512) measures that block size alone.\n"
-                     "  DIR holds Quorvane.lv2 (default: this build's); NAME keeps the plug-ins whose\n"
-                     "  label contains it (for a profiler).\n");
+                     "  DIR holds Quorvane.lv2 (default: this build's); NAMES (comma-separated) keep\n"
+                     "  the plug-ins whose label contains one of them.\n");
         return 0;
     }
     const int rounds = std::max (1, argumentAfter (args, "--rounds", 7));
@@ -223,8 +223,10 @@ int main (int argc, char** argv)
                         .getChildFile (args[i + 1])
                         .getFullPathName(); // lilv wants it absolute
 
-    // "--only Quorvane" narrows the run, for a profiler.
-    const juce::String only = args.indexOf ("--only") >= 0 ? args[args.indexOf ("--only") + 1] : juce::String();
+    // "--only defaults,Leslie" narrows the run, for a profiler or a closer look.
+    juce::StringArray only;
+    if (const int i = args.indexOf ("--only"); i >= 0 && i + 1 < args.size())
+        only.addTokens (args[i + 1], ",", "");
 
     // Nothing here draws. Without DISPLAY, JUCE (ours and the one inside our plug-in)
     // falls back to ":0.0", and Xlib ends the whole process when that server goes
@@ -246,7 +248,9 @@ int main (int argc, char** argv)
     std::vector<Loaded> loaded;
     for (const auto& candidate : candidates)
     {
-        if (only.isNotEmpty() && !juce::String (candidate.label).containsIgnoreCase (only))
+        const auto named = [&] (const juce::String& part)
+        { return juce::String (candidate.label).containsIgnoreCase (part); };
+        if (!only.isEmpty() && std::none_of (only.begin(), only.end(), named))
             continue;
         juce::OwnedArray<juce::PluginDescription> found;
         format.findAllTypesForFile (found, juce::String (candidate.uri));
