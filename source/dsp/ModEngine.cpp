@@ -16,6 +16,14 @@
 #include <emmintrin.h>
 #endif
 
+// On x86 with GCC or Clang the per-sample loops also exist as AVX2 code, chosen at
+// run time, so the plug-in still runs on any x86-64 processor.
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define BR_WIDE_VECTORS 1
+#else
+#define BR_WIDE_VECTORS 0
+#endif
+
 namespace br::dsp
 {
 namespace
