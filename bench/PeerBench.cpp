@@ -34,14 +34,14 @@ struct Candidate
     bool ours = false;
 };
 
-const std::vector<Candidate> candidates {
-    { "Quorvane (defaults)", ourUri, "", true },
-    { "Quorvane \"Rotary Fast\"", ourUri, "Rotary Fast", true },
-    { "Quorvane \"Seasick\"", ourUri, "Seasick", true },
-    { "Calf Pulsator", "http://calf.sourceforge.net/plugins/Pulsator", "", false },
-    { "Calf Rotary Speaker", "http://calf.sourceforge.net/plugins/RotarySpeaker", "", false },
-    { "Calf Multi Chorus", "http://calf.sourceforge.net/plugins/MultiChorus", "", false },
-    { "mda Leslie", "http://drobilla.net/plugins/mda/Leslie", "", false },
+const std::vector<Candidate> candidates{
+    {"Quorvane (defaults)", ourUri, "", true},
+    {"Quorvane \"Rotary Fast\"", ourUri, "Rotary Fast", true},
+    {"Quorvane \"Seasick\"", ourUri, "Seasick", true},
+    {"Calf Pulsator", "http://calf.sourceforge.net/plugins/Pulsator", "", false},
+    {"Calf Rotary Speaker", "http://calf.sourceforge.net/plugins/RotarySpeaker", "", false},
+    {"Calf Multi Chorus", "http://calf.sourceforge.net/plugins/MultiChorus", "", false},
+    {"mda Leslie", "http://drobilla.net/plugins/mda/Leslie", "", false},
 };
 
 /** Sixty seconds (by default) of stereo material that keeps every stage busy: a
@@ -52,7 +52,7 @@ juce::AudioBuffer<float> makeMaterial (int numFrames)
     juce::AudioBuffer<float> material (2, numFrames);
     std::mt19937 rng (20240611);
     std::uniform_real_distribution<float> noise (-1.0f, 1.0f);
-    const double partialsHz[] { 110.0, 164.81, 220.0, 277.18, 329.63, 440.0 };
+    const double partialsHz[]{110.0, 164.81, 220.0, 277.18, 329.63, 440.0};
     float* left = material.getWritePointer (0);
     float* right = material.getWritePointer (1);
     float lowLeft = 0.0f, lowRight = 0.0f;
@@ -78,7 +78,7 @@ juce::AudioBuffer<float> makeMaterial (int numFrames)
 
 double threadCpuNanoseconds()
 {
-    timespec ts {};
+    timespec ts{};
     clock_gettime (CLOCK_THREAD_CPUTIME_ID, &ts);
     return static_cast<double> (ts.tv_sec) * 1.0e9 + static_cast<double> (ts.tv_nsec);
 }
@@ -207,22 +207,26 @@ int main (int argc, char** argv)
         args.add (argv[i]);
     if (args.contains ("--help"))
     {
-        std::printf ("peer_bench [--rounds N] [--seconds S] [--block B] [--bundle-dir DIR] [--only NAME]\n"
+        std::printf ("peer_bench [--rounds N] [--seconds S] [--block B] [--bundle-dir DIR] [--only NAMES]\n"
                      "  Median thread CPU time per stereo frame at 48 kHz, blocks of 512 and 64,\n"
                      "  over N interleaved rounds (default 7) of S seconds of material (default 60);\n"
                      "  B (up to 512) measures that block size alone.\n"
-                     "  DIR holds Quorvane.lv2 (default: this build's); NAME keeps the plug-ins whose\n"
-                     "  label contains it (for a profiler).\n");
+                     "  DIR holds Quorvane.lv2 (default: this build's); NAMES (comma-separated) keep\n"
+                     "  the plug-ins whose label contains one of them.\n");
         return 0;
     }
     const int rounds = std::max (1, argumentAfter (args, "--rounds", 7));
     const int seconds = std::max (1, argumentAfter (args, "--seconds", 60));
     juce::String bundleDir = BR_LV2_BUNDLE_DIR;
     if (const int i = args.indexOf ("--bundle-dir"); i >= 0 && i + 1 < args.size())
-        bundleDir = args[i + 1];
+        bundleDir = juce::File::getCurrentWorkingDirectory()
+                        .getChildFile (args[i + 1])
+                        .getFullPathName(); // lilv wants it absolute
 
-    // "--only Quorvane" narrows the run, for a profiler.
-    const juce::String only = args.indexOf ("--only") >= 0 ? args[args.indexOf ("--only") + 1] : juce::String();
+    // "--only defaults,Leslie" narrows the run, for a profiler or a closer look.
+    juce::StringArray only;
+    if (const int i = args.indexOf ("--only"); i >= 0 && i + 1 < args.size())
+        only.addTokens (args[i + 1], ",", "");
 
     // Nothing here draws. Without DISPLAY, JUCE (ours and the one inside our plug-in)
     // falls back to ":0.0", and Xlib ends the whole process when that server goes
@@ -244,7 +248,9 @@ int main (int argc, char** argv)
     std::vector<Loaded> loaded;
     for (const auto& candidate : candidates)
     {
-        if (only.isNotEmpty() && !juce::String (candidate.label).containsIgnoreCase (only))
+        const auto named = [&] (const juce::String& part)
+        { return juce::String (candidate.label).containsIgnoreCase (part); };
+        if (!only.isEmpty() && std::none_of (only.begin(), only.end(), named))
             continue;
         juce::OwnedArray<juce::PluginDescription> found;
         format.findAllTypesForFile (found, juce::String (candidate.uri));
@@ -279,7 +285,8 @@ int main (int argc, char** argv)
 
         Loaded entry;
         entry.candidate = &candidate;
-        const int channels = std::max ({ 2, instance->getTotalNumInputChannels(), instance->getTotalNumOutputChannels() });
+        const int channels =
+            std::max ({2, instance->getTotalNumInputChannels(), instance->getTotalNumOutputChannels()});
         entry.buffer.setSize (channels, maximumBlockSize);
         entry.instance = std::move (instance);
         entry.changeDb = warmUpAndMeasureChange (entry, material, 4.0);
@@ -292,9 +299,9 @@ int main (int argc, char** argv)
                  "FTZ/DAZ on\n\n",
                  rounds, seconds, sampleRate);
 
-    std::vector<int> blockSizes { 512, 64 };
+    std::vector<int> blockSizes{512, 64};
     if (const int only = argumentAfter (args, "--block", 0); only > 0)
-        blockSizes = { std::min (only, maximumBlockSize) };
+        blockSizes = {std::min (only, maximumBlockSize)};
     for (int round = 0; round < rounds; ++round)
     {
         for (size_t b = 0; b < blockSizes.size(); ++b)

@@ -122,6 +122,5 @@ template <int waveform> inline __m128d shapeLanes (__m128d p) noexcept
             return _mm_sub_pd (one, twice);
     }
 }
-
 #endif
 } // namespace br::dsp

@@ -16,6 +16,14 @@
 #include <emmintrin.h>
 #endif
 
+// On x86 with GCC or Clang the per-sample loops also exist as AVX2 code, chosen at
+// run time, so the plug-in still runs on any x86-64 processor.
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define BR_WIDE_VECTORS 1
+#else
+#define BR_WIDE_VECTORS 0
+#endif
+
 namespace br::dsp
 {
 namespace
@@ -33,6 +41,10 @@ constexpr int chunkSize = 64;
 // Below this many samples the passes cost more in set-up than they save, and one
 // fused loop does the same arithmetic in the same order instead.
 constexpr int shortestChunkForPasses = 4;
+
+// Delays (whole samples) below this read taps the LFO loop stored within the last
+// few iterations; see `runLfoAndDelay`.
+constexpr int recentStores = 8;
 
 bool isOn (float switchValue) noexcept
 {
@@ -140,6 +152,7 @@ inline float rotationAngle (float halfRange, float baseOutput, float centre) noe
 }
 
 template <Turn turn> using TurnKind = std::integral_constant<Turn, turn>;
+template <DelayRead read> using ReadKind = std::integral_constant<DelayRead, read>;
 
 constexpr float widestNarrowTurnDegrees = 89.0f;
 
@@ -221,6 +234,13 @@ struct ModEngine::Chunk
     // 16-byte copy per channel and sample instead of four masked reads.
     alignas (64) double delay[chunkSize];
     double shortestDelay = 0.0; // below one sample, the line is read along a straight line
+
+    // With no delay at all, the sample before each input sample, where the straight
+    // line goes: in the delay line itself, or copied here where the line wraps.
+    const float* previousLeft = nullptr;
+    const float* previousRight = nullptr;
+    alignas (32) float previousLeftCopy[chunkSize];
+    alignas (32) float previousRightCopy[chunkSize];
     alignas (16) float tapsLeft[chunkSize][4];
     alignas (16) float tapsRight[chunkSize][4];
 };
@@ -241,11 +261,11 @@ struct ModEngine::Kernels
                                                                                 moving);
     }
 
-    template <bool stereo, Turn turn, bool blend, bool moving, bool anyBelowOneSample>
+    template <bool stereo, Turn turn, bool blend, bool moving, DelayRead read>
     [[gnu::noinline]] static void mix (ModEngine& engine, const Chunk& chunk, const float* amOutput, float* left,
                                        float* right, int numSamples) noexcept
     {
-        engine.mixChunk<stereo, turn, blend, moving, anyBelowOneSample> (chunk, amOutput, left, right, numSamples);
+        engine.mixChunk<stereo, turn, blend, moving, read> (chunk, amOutput, left, right, numSamples);
     }
 
 #if BR_WIDE_VECTORS
@@ -258,12 +278,12 @@ struct ModEngine::Kernels
                                                                                 moving);
     }
 
-    template <bool stereo, Turn turn, bool blend, bool moving, bool anyBelowOneSample>
+    template <bool stereo, Turn turn, bool blend, bool moving, DelayRead read>
     [[gnu::noinline, gnu::target ("avx2")]] static void mixWide (ModEngine& engine, const Chunk& chunk,
                                                                  const float* amOutput, float* left, float* right,
                                                                  int numSamples) noexcept
     {
-        engine.mixChunk<stereo, turn, blend, moving, anyBelowOneSample> (chunk, amOutput, left, right, numSamples);
+        engine.mixChunk<stereo, turn, blend, moving, read> (chunk, amOutput, left, right, numSamples);
     }
 #endif
 };
@@ -550,8 +570,12 @@ void ModEngine::renderChunk (const BlockSetup& block, float* left, float* right,
     const bool fmShares = block.fmSharesBase && sameBits (lfoFm, lfoBase);
 
     // A settled bypass passes the input untouched (see `engage`), so only what the
-    // return needs runs: the LFO and the delay writes.
+    // return needs runs: the LFO and the delay writes. With FM at rest at depth 0
+    // every read is the input sample itself and the one before (delay 0), which the
+    // mix loop takes without the taps.
     const bool settledBypass = !moving && engagedRamp.current == 0.0f;
+    const bool noDelay = !moving && sameBits (fmDepthRamp.current, 0.0f); // -0 would make the fraction -0
+    const int writtenBefore = writeIndex;
 
     withFlags (
         [&] (auto stereoFlag, auto amFlag, auto fmFlag, auto readFlag)
@@ -569,7 +593,7 @@ void ModEngine::renderChunk (const BlockSetup& block, float* left, float* right,
 #endif
             Kernels::lfo<waveform, stereoFlag, amFlag, fmFlag, readFlag> (*this, block, chunk, left, right, n, moving);
         },
-        stereo, amShares, fmShares, !settledBypass);
+        stereo, amShares, fmShares, !settledBypass && !noDelay);
 
     const float* const amOutput = amShares ? chunk.base : chunk.am;
     const int last = n - 1;
@@ -587,38 +611,69 @@ void ModEngine::renderChunk (const BlockSetup& block, float* left, float* right,
         // leaves +-(|half range| + |centre|).
         const bool narrow = !moving && std::abs (rotHalfRangeRamp.current) + std::abs (rotCenterRamp.current) <=
                                            widestNarrowTurnDegrees;
-        const auto mixWith = [&] (auto stereoFlag, auto turnKind)
+        if (noDelay)
+        {
+            // Sample i was written at writtenBefore + 1 + i, so the one before it lies
+            // at writtenBefore + i.
+            const auto previous = [&] (const std::vector<float>& line, float* copy)
+            {
+                if (writtenBefore + n - 1 <= delayMask)
+                    return line.data() + writtenBefore;
+                for (int i = 0; i < n; ++i)
+                    copy[i] = line[static_cast<size_t> ((writtenBefore + i) & delayMask)];
+                return static_cast<const float*> (copy);
+            };
+            chunk.previousLeft = previous (delayLeft, chunk.previousLeftCopy);
+            if (stereo)
+                chunk.previousRight = previous (delayRight, chunk.previousRightCopy);
+        }
+
+        const auto mixWith = [&] (auto stereoFlag, auto turnKind, auto readKind)
         {
             withFlags (
-                [&] (auto blendFlag, auto movingFlag, auto linearFlag)
+                [&] (auto blendFlag, auto movingFlag)
                 {
                     constexpr bool stereoChunk = decltype (stereoFlag)::value;
                     constexpr Turn how = decltype (turnKind)::value;
-#if BR_WIDE_VECTORS
-                    // Fades and glides are short; only the settled state gets the wide kind.
-                    if constexpr (!decltype (blendFlag)::value && !decltype (movingFlag)::value)
+                    constexpr DelayRead read = decltype (readKind)::value;
+                    // No delay is decided at rest only.
+                    if constexpr (read != DelayRead::none || !decltype (movingFlag)::value)
                     {
-                        if (wideVectors)
+#if BR_WIDE_VECTORS
+                        // Fades and glides are short; only the settled state gets the wide kind.
+                        if constexpr (!decltype (blendFlag)::value && !decltype (movingFlag)::value)
                         {
-                            Kernels::mixWide<stereoChunk, how, blendFlag, movingFlag, linearFlag> (
-                                *this, chunk, amOutput, left, right, n);
-                            return;
+                            if (wideVectors)
+                            {
+                                Kernels::mixWide<stereoChunk, how, blendFlag, movingFlag, read> (*this, chunk, amOutput,
+                                                                                                 left, right, n);
+                                return;
+                            }
                         }
-                    }
 #endif
-                    Kernels::mix<stereoChunk, how, blendFlag, movingFlag, linearFlag> (*this, chunk, amOutput, left,
-                                                                                       right, n);
+                        Kernels::mix<stereoChunk, how, blendFlag, movingFlag, read> (*this, chunk, amOutput, left,
+                                                                                     right, n);
+                    }
                 },
-                blend, moving, chunk.shortestDelay < 1.0);
+                blend, moving);
+        };
+        const auto mixReading = [&] (auto stereoFlag, auto turnKind)
+        {
+            if (noDelay)
+                mixWith (stereoFlag, turnKind, ReadKind<DelayRead::none>{});
+            else if (chunk.shortestDelay < 1.0)
+                mixWith (stereoFlag, turnKind, ReadKind<DelayRead::cubicOrStraight>{});
+            else
+                mixWith (stereoFlag, turnKind, ReadKind<DelayRead::cubic>{});
         };
         if (!stereo)
-            mixWith (std::false_type{}, TurnKind<Turn::none>{});
+            mixReading (std::false_type{}, TurnKind<Turn::none>{});
         else if (!turn)
-            mixWith (std::true_type{}, TurnKind<Turn::none>{});
+            mixReading (std::true_type{}, TurnKind<Turn::none>{});
         else if (narrow)
-            mixWith (std::true_type{}, TurnKind<Turn::narrow>{});
+            mixReading (std::true_type{}, TurnKind<Turn::narrow>{});
         else
-            mixWith (std::true_type{}, TurnKind<Turn::full>{});
+            mixReading (std::true_type{}, TurnKind<Turn::full>{});
 
         lastAmGain = tremoloGain (moving ? chunk.amDepth[last] : amDepthRamp.current, amOutput[last]);
         lastAngle = moving ? rotationAngle (chunk.rotHalfRange[last], chunk.base[last], chunk.rotCenter[last])
@@ -815,8 +870,13 @@ template <int waveform, bool stereo, bool amShares, bool fmShares, bool readDela
             shortest = delay < shortest ? delay : shortest; // one minsd
 
             // The four taps lie side by side unless they straddle the end of the line.
-            const int oldest = (newest - static_cast<int> (delay) - 2) & mask;
-            if (oldest <= mask - 3)
+            // A short delay reads samples this loop stored a few iterations ago, still
+            // on their way to the cache: a 16-byte load across those 4-byte stores
+            // cannot be forwarded from them and stalls until they land, where four
+            // single reads are forwarded at once.
+            const int whole = static_cast<int> (delay);
+            const int oldest = (newest - whole - 2) & mask;
+            if (oldest <= mask - 3 && whole >= recentStores)
             {
                 std::memcpy (chunk.tapsLeft[i], lineLeft + oldest, sizeof (chunk.tapsLeft[i]));
                 if constexpr (stereo)
@@ -905,7 +965,7 @@ template <int waveform, bool stereo, bool amShares, bool fmShares, bool readDela
     chunk.shortestDelay = shortest;
 }
 
-template <bool stereo, Turn turn, bool blend, bool moving, bool anyBelowOneSample>
+template <bool stereo, Turn turn, bool blend, bool moving, DelayRead delayRead>
 [[gnu::always_inline]] inline void ModEngine::mixChunk (const Chunk& chunk, const float* amOutput, float* left,
                                                         float* right, int numSamples) noexcept
 {
@@ -923,23 +983,37 @@ template <bool stereo, Turn turn, bool blend, bool moving, bool anyBelowOneSampl
         const float mix = moving ? chunk.mix[i] : restingMix;
         const float engaged = moving ? chunk.engaged[i] : restingEngaged;
 
-        int whole;
-        float t;
-        splitDelay (chunk.delay[i], whole, t);
         const float g = tremoloGain (amDepth, amOutput[i]);
-        const auto read = [&] (const float (&taps)[4])
-        {
-            if constexpr (anyBelowOneSample)
-                return interpolateDelay<Choice::lanes> (taps[3], taps[2], taps[1], taps[0], t, whole < 1);
-            else
-                return cubicDelay (taps[3], taps[2], taps[1], taps[0], t);
-        };
-
         const float x = left[i];
-        float wetLeft = read (chunk.tapsLeft[i]) * g;
-        float wetRight = 0.0f;
-        if constexpr (stereo)
-            wetRight = read (chunk.tapsRight[i]) * g;
+        float wetLeft, wetRight = 0.0f;
+        if constexpr (delayRead == DelayRead::none)
+        {
+            // What `interpolateDelay` gives at delay 0: y0 + 0 (y1 - y0), with y0 the
+            // sample just written and y1 the one before.
+            constexpr float fraction = 0.0f;
+            wetLeft = (x + fraction * (chunk.previousLeft[i] - x)) * g;
+            if constexpr (stereo)
+            {
+                const float y = right[i];
+                wetRight = (y + fraction * (chunk.previousRight[i] - y)) * g;
+            }
+        }
+        else
+        {
+            int whole;
+            float t;
+            splitDelay (chunk.delay[i], whole, t);
+            const auto read = [&] (const float (&taps)[4])
+            {
+                if constexpr (delayRead == DelayRead::cubicOrStraight)
+                    return interpolateDelay<Choice::lanes> (taps[3], taps[2], taps[1], taps[0], t, whole < 1);
+                else
+                    return cubicDelay (taps[3], taps[2], taps[1], taps[0], t);
+            };
+            wetLeft = read (chunk.tapsLeft[i]) * g;
+            if constexpr (stereo)
+                wetRight = read (chunk.tapsRight[i]) * g;
+        }
 
         if constexpr (turn != Turn::none)
             rotate<Choice::lanes, turn> (rotationAngle (halfRange, chunk.base[i], centre), wetLeft, wetRight);

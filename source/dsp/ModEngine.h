@@ -6,14 +6,6 @@
 #include <atomic>
 #include <vector>
 
-// On x86 with GCC or Clang the per-sample loops also exist as AVX2 code, chosen at
-// run time, so the plug-in still runs on any x86-64 processor.
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#define BR_WIDE_VECTORS 1
-#else
-#define BR_WIDE_VECTORS 0
-#endif
-
 namespace br::dsp
 {
 /** How a stretch of samples turns the stereo pair: not at all (rotation off and at
@@ -24,6 +16,17 @@ enum class Turn
     none,
     narrow,
     full
+};
+
+/** How a stretch of samples reads the vibrato delay line: every read at least one
+    sample back (the cubic), some below (the cubic or a straight line), or no delay
+    at all (FM at rest at depth 0: the straight line from the input sample to the
+    one before, at fraction 0). */
+enum class DelayRead
+{
+    cubic,
+    cubicOrStraight,
+    none
 };
 
 /** Tremolo, vibrato and stereo rotation driven by one LFO, with dry/wet mix and
@@ -108,7 +111,7 @@ private:
     template <int waveform, bool stereo, bool amShares, bool fmShares, bool readDelay>
     void runLfoAndDelay (const BlockSetup& block, Chunk& chunk, const float* left, const float* right, int numSamples,
                          bool moving) noexcept;
-    template <bool stereo, Turn turn, bool blend, bool moving, bool anyBelowOneSample>
+    template <bool stereo, Turn turn, bool blend, bool moving, DelayRead read>
     void mixChunk (const Chunk& chunk, const float* amOutput, float* left, float* right, int numSamples) noexcept;
 
     double sampleRate = 44100.0;

@@ -793,3 +793,44 @@ TEST (ModEngine, GivesTheSameBitsWithOrWithoutTheWideInstructionSet)
                 ASSERT_EQ (outputs[1][channel][i], outputs[0][channel][i]) << "channel " << channel << ", sample " << i;
     }
 }
+
+TEST (ModEngine, ReadsTheSampleBeforeAtZeroDelayInEveryBlockSize)
+{
+    // With FM off the line is read at delay 0: y0 + 0 x (y1 - y0), y1 the sample
+    // before. After an infinite sample that product is NaN, so infinities show
+    // whether blocks of every size take the right sample before, also where a block
+    // crosses the end of the line.
+    auto p = stagesOff (defaultParams());
+    auto left = noise (9000, 40), right = noise (9000, 41);
+    for (size_t i = 0; i < left.size(); i += 7)
+    {
+        left[i] = std::numeric_limits<float>::infinity();
+        right[(i + 3) % right.size()] = -std::numeric_limits<float>::infinity();
+    }
+
+    const auto bits = [] (float v)
+    {
+        std::uint32_t b;
+        std::memcpy (&b, &v, sizeof (b));
+        return b;
+    };
+    std::vector<float> wantLeft, wantRight;
+    for (const std::vector<int>& split : {std::vector<int>{1}, {100}, {64}, {3, 700, 5}})
+    {
+        ModEngine engine;
+        engine.prepare (48000); // 2048-sample lines: blocks of 100 cross their end
+        auto l = left, r = right;
+        processInBlocks (engine, p, {}, l, &r, split);
+        if (wantLeft.empty())
+        {
+            wantLeft = l;
+            wantRight = r;
+            continue;
+        }
+        for (size_t i = 0; i < l.size(); ++i)
+        {
+            ASSERT_EQ (bits (l[i]), bits (wantLeft[i])) << "blocks of " << split[0] << ", sample " << i;
+            ASSERT_EQ (bits (r[i]), bits (wantRight[i])) << "blocks of " << split[0] << ", sample " << i;
+        }
+    }
+}
