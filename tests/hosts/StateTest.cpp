@@ -273,13 +273,16 @@ void runStandaloneUntilClosed()
 {
     juce::ChildProcess app;
     ASSERT_TRUE (app.start (juce::StringArray { BR_STANDALONE_PATH }, 0));
-    const auto found = run ("for i in $(seq 150); do xdotool search --name '^Quorvane$' && exit 0; sleep 0.1; done; exit 1");
-    ASSERT_TRUE (found.has_value()) << "the app showed no window";
-    const auto window = found->trim().upToFirstOccurrenceOf ("\n", false, false);
-    // The wrapper draws its own title bar; the close button sits at its right end.
-    ASSERT_TRUE (run ("eval \"$(xdotool getwindowgeometry --shell " + window + ")\"; sleep 0.5; "
+    // The window may be replaced while the wrapper sets itself up, so it is looked up
+    // again until its geometry can be read. The wrapper draws its own title bar; the
+    // close button sits at its right end.
+    ASSERT_TRUE (run ("for i in $(seq 150); do "
+                      "w=$(xdotool search --name '^Quorvane$' | head -1) && [ -n \"$w\" ] && sleep 0.5 && "
+                      "g=$(xdotool getwindowgeometry --shell \"$w\") && break; sleep 0.1; done; "
+                      "[ -n \"$g\" ] || exit 1; eval \"$g\"; "
                       "xdotool mousemove $((X + WIDTH - 20)) $((Y + 14)) sleep 0.2 mousedown 1 sleep 0.1 mouseup 1")
-                     .has_value());
+                     .has_value())
+        << "the app showed no window";
     EXPECT_TRUE (app.waitForProcessToFinish (15000)) << "the app did not quit on its close button";
     app.kill();
 }
