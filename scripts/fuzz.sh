@@ -12,7 +12,7 @@ root=$PWD
 seconds="${1:-300}"
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(state preset_file)
+[ ${#targets[@]} -gt 0 ] || targets=(state preset_file typed_number)
 jobs=$(nproc)
 
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:suppressions=$root/tests/sanitizers/ubsan.supp"
@@ -26,14 +26,17 @@ cmake --build build/fuzz -j"$jobs" --target app_tests robust_tests $(printf 'fuz
 
 seeds="$root/build/fuzz/seeds"
 rm -rf "$seeds"
-BR_FUZZ_SEEDS="$seeds" build/fuzz/app_tests --gtest_brief=1 --gtest_filter='Preset*:Processor*:Setups*:SafeXml*:Programs*' >/dev/null
+BR_FUZZ_SEEDS="$seeds" build/fuzz/app_tests --gtest_brief=1 --gtest_filter='Preset*:Processor*:Setups*:SafeXml*:Programs*:ValueText*' >/dev/null
 BR_FUZZ_SEEDS="$seeds" build/fuzz/robust_tests --gtest_brief=1 --gtest_filter='Hostile*:Fuzz*' >/dev/null
 
 for target in "${targets[@]}"; do
     echo "== fuzz_$target for $seconds s"
     corpus="build/fuzz/corpus/$target"
-    mkdir -p "$corpus" build/fuzz/artifacts
-    "build/fuzz/fuzz_$target" -max_total_time="$seconds" -dict=tests/fuzz/xml.dict -max_len=20000 \
+    mkdir -p "$corpus" build/fuzz/artifacts "$seeds/$target"
+    # The XML words help the document readers; typed numbers are short plain text.
+    options=(-dict=tests/fuzz/xml.dict -max_len=20000)
+    [ "$target" != typed_number ] || options=(-max_len=4096)
+    "build/fuzz/fuzz_$target" -max_total_time="$seconds" "${options[@]}" \
         -artifact_prefix=build/fuzz/artifacts/ -print_final_stats=1 \
         "$corpus" "$seeds/$target" "tests/fuzz/regressions/$target" 2>&1 \
         | grep -E "^#[0-9]+ +(INITED|DONE)|stat::|ERROR|SUMMARY|runtime error|Test unit written"

@@ -1,6 +1,9 @@
 #include "editor/ValueText.h"
 
+#include <cfloat>
+#include <charconv>
 #include <cmath>
+#include <string>
 
 namespace br::valueText
 {
@@ -14,7 +17,28 @@ juce::String formatBpm (double hz)
 
 double parseNumber (const juce::String& text)
 {
-    return text.retainCharacters ("0123456789.,-").replaceCharacter (',', '.').getDoubleValue();
+    // from_chars, not the framework's reader: it ignores the host's locale, rounds
+    // exactly however many digits are typed, and says when a number is out of range
+    // instead of giving infinity (or, past a thousand digits, a wrong finite value).
+    const auto kept = text.retainCharacters ("0123456789.,-").replaceCharacter (',', '.').toStdString();
+    const auto* begin = kept.data();
+    double value = 0.0;
+    const auto [end, error] = std::from_chars (begin, begin + kept.size(), value, std::chars_format::fixed);
+
+    if (error == std::errc::invalid_argument)
+        return 0.0;
+
+    if (error == std::errc::result_out_of_range || ! std::isfinite (value))
+    {
+        // Too large when a non-zero digit comes before the point, else too small.
+        const bool negative = kept[0] == '-';
+        bool large = false;
+        for (auto* c = begin + (negative ? 1 : 0); c < end && *c != '.'; ++c)
+            large = large || *c != '0';
+        value = large ? DBL_MAX : 0.0;
+        return negative ? -value : value;
+    }
+    return value;
 }
 
 double parseBpm (const juce::String& text) { return parseNumber (text) / 60.0; }

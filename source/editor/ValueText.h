@@ -15,7 +15,9 @@ juce::String formatBpm (double hz);
 /** Typed text as a number. Only "0123456789.,-" are kept (spaces, units, "+" go), a
     comma counts as a decimal point, and reading stops at the first character that
     does not fit, so "1,000.5" reads 1.0. Text that does not start with a number
-    reads 0. Never fails: the slider limits the result to its range. */
+    reads 0. Never fails and is always finite: a number too large for a double reads
+    as the largest one, a non-zero one too small as 0, and the slider limits the
+    result to its range. Independent of the locale. */
 double parseNumber (const juce::String& text);
 
 /** Typed BPM as Hz: parseNumber / 60. */

@@ -1,6 +1,11 @@
 #include "EditorTestSupport.h"
 #include "editor/ValueText.h"
+#include "support/FuzzSeeds.h"
 #include "ui/Palette.h"
+
+#include <cfloat>
+#include <cmath>
+#include <cstring>
 
 using namespace br::test;
 namespace vt = br::valueText;
@@ -73,9 +78,25 @@ TEST (ValueText, ParsesTypedTextLeniently)
     for (const auto& c : parseCases)
     {
         SCOPED_TRACE (c.what);
+        recordFuzzSeed ("typed_number", c.text, std::strlen (c.text));
         EXPECT_DOUBLE_EQ (vt::parseNumber (c.text), c.expected);
     }
     EXPECT_DOUBLE_EQ (vt::parseBpm ("120"), 2.0) << "typed BPM becomes Hz";
+}
+
+TEST (ValueText, ReadsNumbersOfAnyLengthAsFiniteValues)
+{
+    const juce::String nines = juce::String::repeatedString ("9", 400);
+    const juce::String zeros = juce::String::repeatedString ("0", 400);
+    for (const auto& text : { nines, "-" + nines + ".5", "0." + zeros + "1" })
+        recordFuzzSeed ("typed_number", text.toRawUTF8(), text.getNumBytesAsUTF8());
+    EXPECT_EQ (vt::parseNumber (nines), DBL_MAX) << "too large for a double";
+    EXPECT_EQ (vt::parseNumber ("-" + nines + ".5"), -DBL_MAX);
+    EXPECT_EQ (vt::parseNumber (nines + nines + nines), DBL_MAX) << "past a thousand digits too";
+    EXPECT_EQ (vt::parseNumber ("0." + zeros + "1"), 0.0) << "too small for a double";
+    EXPECT_EQ (vt::parseNumber (zeros + "12.25"), 12.25) << "leading zeros";
+    EXPECT_EQ (vt::parseNumber ("0.1" + zeros + "1"), 0.1) << "digits past double precision";
+    EXPECT_TRUE (std::isfinite (vt::parseBpm (nines)));
 }
 
 TEST (ValueText, ShowsTheTempoRateLikeTheNormalTexts)

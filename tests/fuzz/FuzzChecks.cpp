@@ -1,8 +1,14 @@
 #include "fuzz/FuzzChecks.h"
 #include "dsp/ParameterLayout.h"
+#include "editor/PluginEditor.h"
+#include "editor/ValueText.h"
 #include "presets/SafeXml.h"
 
+#include <cfloat>
+#include <clocale>
 #include <cmath>
+#include <cstdlib>
+#include <locale.h>
 #include <sstream>
 
 namespace br::fuzz
@@ -78,6 +84,46 @@ bool isAcceptedState (const std::uint8_t* data, std::size_t size)
 
     const auto document = parseXmlSafely (data + 8, std::min (size - 8, std::size_t (length)));
     return document != nullptr && document->getTagName().equalsIgnoreCase ("BrellumState");
+}
+
+/** The typed-number reading, restated by other means: the kept characters' longest
+    leading "-digits.digits" read by the C library in long double, in the "C" locale,
+    then brought into the double range the way the reader promises. */
+double referenceReading (const juce::String& text)
+{
+    std::string kept;
+    for (auto p = text.getCharPointer(); ! p.isEmpty();)
+    {
+        const auto c = p.getAndAdvance();
+        if ((c >= '0' && c <= '9') || c == '-' || c == '.' || c == ',')
+            kept += c == ',' ? '.' : char (c);
+    }
+
+    std::size_t end = kept.empty() || kept[0] != '-' ? 0 : 1;
+    std::size_t digits = 0;
+    bool point = false;
+    for (; end < kept.size(); ++end)
+    {
+        if (kept[end] == '.' && ! point)
+            point = true;
+        else if (kept[end] >= '0' && kept[end] <= '9')
+            ++digits;
+        else
+            break;
+    }
+    if (digits == 0)
+        return 0.0;
+
+    static const auto cLocale = newlocale (LC_ALL_MASK, "C", nullptr);
+    const auto value = strtold_l (kept.substr (0, end).c_str(), nullptr, cLocale);
+    if (std::abs (value) > (long double) DBL_MAX)
+        return value < 0 ? -DBL_MAX : DBL_MAX;
+    return std::abs (value) < (long double) DBL_MIN ? 0.0 * double (value) : double (value);
+}
+
+bool sameReading (double a, double b)
+{
+    return a == b || std::abs (a - b) <= 1.0e-15 * std::max (std::abs (a), std::abs (b)) || std::abs (a - b) <= DBL_MIN;
 }
 } // namespace
 
@@ -248,6 +294,53 @@ std::string PresetFileChecker::check (const std::uint8_t* data, std::size_t size
         problems.add ("a saved copy did not load back the same values");
     again.deleteFile();
 
+    return problems.str();
+}
+
+//==============================================================================
+TypedNumberChecker::TypedNumberChecker() : editor (std::make_unique<BrellumEditor> (processor)) {}
+
+TypedNumberChecker::~TypedNumberChecker() = default;
+
+std::string TypedNumberChecker::check (const std::uint8_t* data, std::size_t size)
+{
+    Problems problems;
+    const auto text = juce::String::fromUTF8 (reinterpret_cast<const char*> (data),
+                                              int (std::min (size, std::size_t (1 << 20))));
+
+    const auto reading = valueText::parseNumber (text);
+    const auto expected = referenceReading (text);
+    if (! std::isfinite (reading) || ! std::isfinite (valueText::parseBpm (text)))
+        problems.add ("a non-finite reading: ", reading);
+    else if (! sameReading (reading, expected))
+        problems.add ("read ", reading, " where the exact reading is ", expected);
+
+    struct Box
+    {
+        br::ui::ValueBox& box;
+        const char* id;
+    };
+    for (const auto& [box, id] : { Box { editor->hzBox, "rate" }, Box { editor->bpmBox, "rate" },
+                                   Box { editor->gainBox, "gain" }, Box { editor->mixBox, "mix" } })
+    {
+        // What the box does when its field is committed.
+        const auto typed = box.valueFromText (text);
+        box.setValue (typed, juce::sendNotificationSync);
+        checkParameters (processor, problems, id);
+
+        const auto value = processor.parameters.getRawParameterValue (id)->load();
+        const auto& range = processor.parameters.getParameter (id)->getNormalisableRange();
+        if (std::abs (box.getValue() - value) > 1.0e-6 * std::max (1.0f, std::abs (value)))
+            problems.add (id, ": the box holds ", box.getValue(), " but the parameter ", value);
+        if (typed >= range.start && typed <= range.end
+            && std::abs (double (range.snapToLegalValue (float (typed))) - value) > 1.0e-6 * std::max (1.0f, std::abs (value)))
+            problems.add (id, ": typed ", typed, " became ", value);
+
+        const auto shown = box.textFromValue (box.getValue());
+        box.setValue (box.valueFromText (shown), juce::sendNotificationSync);
+        if (box.textFromValue (box.getValue()) != shown)
+            problems.add (id, ": shows \"", shown, "\", which typed again shows \"", box.textFromValue (box.getValue()), "\"");
+    }
     return problems.str();
 }
 } // namespace br::fuzz

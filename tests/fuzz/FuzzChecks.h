@@ -4,7 +4,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
+
+class BrellumEditor;
 
 namespace br::fuzz
 {
@@ -66,5 +69,22 @@ private:
     BrellumProcessor processor;
     LiveSetup before;
     bool dirty = true; // a load changed the processor since `before` was taken
+};
+
+/** Any bytes typed, as UTF-8, into the editor's number boxes (Hz, BPM, gain, mix): the
+    reading is finite and agrees with an exact decimal reading of the kept characters;
+    committed to a box it leaves every parameter finite and in range, the box showing
+    its parameter's value, at the typed value when that lies in the range; and what a
+    box then shows, typed again, shows the same. */
+class TypedNumberChecker
+{
+public:
+    TypedNumberChecker();
+    ~TypedNumberChecker();
+    std::string check (const std::uint8_t* data, std::size_t size);
+
+private:
+    BrellumProcessor processor;
+    std::unique_ptr<BrellumEditor> editor;
 };
 } // namespace br::fuzz

@@ -41,3 +41,9 @@ TEST (FuzzRegressions, EveryKeptPresetFileInputKeepsItsPromises)
     br::fuzz::PresetFileChecker checker (home.presets());
     replay ("preset_file", checker);
 }
+
+TEST (FuzzRegressions, EveryKeptTypedNumberInputKeepsItsPromises)
+{
+    br::fuzz::TypedNumberChecker checker;
+    replay ("typed_number", checker);
+}
