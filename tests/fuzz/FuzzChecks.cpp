@@ -91,10 +91,14 @@ bool isAcceptedState (const std::uint8_t* data, std::size_t size)
     then brought into the double range the way the reader promises. */
 double referenceReading (const juce::String& text)
 {
+    // Like every string function of the framework, this stops at the first character
+    // that decodes to 0, which a malformed UTF-8 sequence can do before the last byte.
     std::string kept;
-    for (auto p = text.getCharPointer(); ! p.isEmpty();)
+    for (auto p = text.getCharPointer();;)
     {
         const auto c = p.getAndAdvance();
+        if (c == 0)
+            break;
         if ((c >= '0' && c <= '9') || c == '-' || c == '.' || c == ',')
             kept += c == ',' ? '.' : char (c);
     }
