@@ -347,12 +347,21 @@ private:
         if (! readOpeningTag())
             return false;
 
+        // The framework's parser loops forever when text follows a processing instruction
+        // in content, with only whitespace and comments between: it skips the instruction,
+        // finds text, rolls back to the instruction to read the text from there, and stops
+        // at its '<' again. So an instruction in content must be followed by markup.
+        bool afterInstruction = false;
+
         while (! open.empty())
         {
             if (atEnd())
                 return false;
 
             const auto c = *p;
+
+            if (afterInstruction && c != '<' && ! isSpace ((unsigned char) c))
+                return false;
 
             if (c == '&')
             {
@@ -373,6 +382,7 @@ private:
                 p += 4;
                 if (! skipPast ("-->"))
                     return false;
+                continue; // markup, but not the kind that ends the danger above
             }
             else if (startsWith ("<![CDATA["))
             {
@@ -385,6 +395,8 @@ private:
                 p += 2;
                 if (! skipPast ("?>"))
                     return false;
+                afterInstruction = true;
+                continue;
             }
             else if (startsWith ("<!"))
             {
@@ -394,6 +406,9 @@ private:
             {
                 return false;
             }
+
+            if (c == '<')
+                afterInstruction = false;
         }
 
         return true;
