@@ -54,7 +54,7 @@ for target in state preset_file typed_number; do
         echo "fuzz_$target broke a promise; the input is in build/fuzz/artifacts"
         exit 1
     fi
-    grep -E "^#[0-9]+ +(INITED|DONE)|stat::number_of_executed_units|stat::peak_rss" "build/fuzz/fuzz_$target.log"
+    grep -E "^#[0-9]+[[:space:]]+(INITED|DONE)|stat::number_of_executed_units|stat::peak_rss" "build/fuzz/fuzz_$target.log"
 done
 
 section "TSan build"

@@ -40,5 +40,5 @@ for target in "${targets[@]}"; do
     "build/fuzz/fuzz_$target" -max_total_time="$seconds" "${options[@]}" \
         -artifact_prefix=build/fuzz/artifacts/ -print_final_stats=1 -timeout=10 \
         "$corpus" "$seeds/$target" "tests/fuzz/regressions/$target" 2>&1 \
-        | grep -E "^#[0-9]+ +(INITED|DONE)|stat::|ERROR|SUMMARY|runtime error|Test unit written"
+        | grep -E "^#[0-9]+[[:space:]]+(INITED|DONE)|stat::|ERROR|SUMMARY|runtime error|Test unit written"
 done
