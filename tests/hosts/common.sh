@@ -131,3 +131,17 @@ for v in ET.parse(sys.argv[1]).getroot().iter('VALUE'):
         print(v.get('val'))
 PY
 }
+
+# Writes the settings file the app reads at start-up, holding the plug-in state $1
+# ("filterState") as the app itself saves it.
+br_write_saved_state()
+{
+    mkdir -p "$HOME/.config"
+    cat >"$HOME/.config/Quorvane.settings" <<XML
+<?xml version="1.0" encoding="UTF-8"?>
+
+<PROPERTIES>
+  <VALUE name="filterState" val="$1"/>
+</PROPERTIES>
+XML
+}

@@ -62,13 +62,7 @@ kill_app 2.5
 # A state saved earlier survives kills at random moments, the closing save included.
 state=$("$tool" make --live 12 --parked 4 --setup B --scale 1.25 --set mix=70 --set rotRange=200)
 expected=$("$tool" show "$state")
-cat >"$settings" <<XML
-<?xml version="1.0" encoding="UTF-8"?>
-
-<PROPERTIES>
-  <VALUE name="filterState" val="$state"/>
-</PROPERTIES>
-XML
+br_write_saved_state "$state"
 RANDOM=7
 rewrites=0
 for round in $(seq 1 8); do

@@ -12,14 +12,7 @@ state=$("$tool" make --live 15 --parked 7 --setup B --scale 1.25 --set gain=-3.5
 expected=$("$tool" show "$state")
 echo "$expected" | grep -q '^live=Rotary Fast' || br_fail "state tool made an unexpected state: $expected"
 
-mkdir -p "$HOME/.config"
-cat >"$HOME/.config/Quorvane.settings" <<XML
-<?xml version="1.0" encoding="UTF-8"?>
-
-<PROPERTIES>
-  <VALUE name="filterState" val="$state"/>
-</PROPERTIES>
-XML
+br_write_saved_state "$state"
 
 br_launch_app "$app"
 sleep 1
