@@ -41,15 +41,7 @@ done
 
 for target in state preset_file typed_number; do
     section "fuzz_$target for $smoke s"
-    corpus="build/fuzz/corpus/$target"
-    mkdir -p "$corpus" build/fuzz/artifacts "$seeds/$target"
-    # The XML words help the document readers; typed numbers are short plain text. An
-    # input that takes more than 10 s is a hang, and kept like a crash.
-    options=(-dict=tests/fuzz/xml.dict -max_len=20000)
-    [ "$target" != typed_number ] || options=(-max_len=4096)
-    if ! "build/fuzz/fuzz_$target" -max_total_time="$smoke" "${options[@]}" \
-             -artifact_prefix=build/fuzz/artifacts/ -print_final_stats=1 -timeout=10 \
-             "$corpus" "$seeds/$target" "tests/fuzz/regressions/$target" >"build/fuzz/fuzz_$target.log" 2>&1; then
+    if ! bash scripts/fuzz-target.sh "$target" "$smoke" "$seeds" >"build/fuzz/fuzz_$target.log"; then
         tail -60 "build/fuzz/fuzz_$target.log"
         echo "fuzz_$target broke a promise; the input is in build/fuzz/artifacts"
         exit 1

@@ -31,14 +31,6 @@ BR_FUZZ_SEEDS="$seeds" build/fuzz/robust_tests --gtest_brief=1 --gtest_filter='H
 
 for target in "${targets[@]}"; do
     echo "== fuzz_$target for $seconds s"
-    corpus="build/fuzz/corpus/$target"
-    mkdir -p "$corpus" build/fuzz/artifacts "$seeds/$target"
-    # The XML words help the document readers; typed numbers are short plain text. An
-    # input that takes more than 10 s is a hang, and kept like a crash.
-    options=(-dict=tests/fuzz/xml.dict -max_len=20000)
-    [ "$target" != typed_number ] || options=(-max_len=4096)
-    "build/fuzz/fuzz_$target" -max_total_time="$seconds" "${options[@]}" \
-        -artifact_prefix=build/fuzz/artifacts/ -print_final_stats=1 -timeout=10 \
-        "$corpus" "$seeds/$target" "tests/fuzz/regressions/$target" 2>&1 \
+    bash scripts/fuzz-target.sh "$target" "$seconds" "$seeds" \
         | grep -E "^#[0-9]+[[:space:]]+(INITED|DONE)|stat::|ERROR|SUMMARY|runtime error|Test unit written"
 done

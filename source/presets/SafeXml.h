@@ -28,9 +28,9 @@ struct XmlLimits
     optional declaration, comments and processing instructions around exactly one
     root element; ASCII names; matching close tags; quoted attribute values without
     '<' and at most limits.maxAttributeBytes long; only the five predefined entities and
-    numeric character references; comments,
-    CDATA and processing instructions in content, an instruction followed by markup
-    (the framework's parser never ends when text follows one). Rejects every DOCTYPE or other "<!"
+    numeric character references; comments, CDATA and processing instructions in
+    content, an instruction followed by markup (the framework's parser never ends when
+    text follows one). Rejects every DOCTYPE or other "<!"
     declaration (so no entity is ever defined, let alone fetched from a file), and
     anything beyond `limits`. On this subset the framework's parser sees exactly the
     element structure checked here, so the depth bound holds for its recursion too.

@@ -5,7 +5,6 @@
 #include "presets/SafeXml.h"
 
 #include <cfloat>
-#include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <locale.h>
@@ -334,10 +333,10 @@ std::string TypedNumberChecker::check (const std::uint8_t* data, std::size_t siz
 
         const auto value = processor.parameters.getRawParameterValue (id)->load();
         const auto& range = processor.parameters.getParameter (id)->getNormalisableRange();
-        if (std::abs (box.getValue() - value) > 1.0e-6 * std::max (1.0f, std::abs (value)))
+        const auto differs = [value] (double other) { return std::abs (other - value) > 1.0e-6 * std::max (1.0f, std::abs (value)); };
+        if (differs (box.getValue()))
             problems.add (id, ": the box holds ", box.getValue(), " but the parameter ", value);
-        if (typed >= range.start && typed <= range.end
-            && std::abs (double (range.snapToLegalValue (float (typed))) - value) > 1.0e-6 * std::max (1.0f, std::abs (value)))
+        if (typed >= range.start && typed <= range.end && differs (range.snapToLegalValue (float (typed))))
             problems.add (id, ": typed ", typed, " became ", value);
 
         const auto shown = box.textFromValue (box.getValue());
