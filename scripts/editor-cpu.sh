@@ -14,10 +14,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BR_BUILD_DIR:-$root/build/release}"
 seconds="${1:-30}"
 
-if [ ! -f "$build/build.ninja" ]; then
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release
-fi
-cmake --build "$build" -j2 --target Quorvane_Standalone br_state_tool >/dev/null
+BR_BUILD_DIR="$build" bash "$root/scripts/build.sh" Release --target Quorvane_Standalone br_state_tool >/dev/null
 app="$build/Quorvane_artefacts/Release/Standalone/Quorvane"
 tool="$build/br_state_tool"
 

@@ -13,8 +13,5 @@ build="${BR_BUILD_DIR:-$root/build/release}"
 output="${1:-$root/build}"
 shift || true
 
-if [ ! -f "$build/build.ninja" ]; then
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release
-fi
-cmake --build "$build" -j2 --target br_render_editor
+BR_BUILD_DIR="$build" bash "$root/scripts/build.sh" Release --target br_render_editor
 "$build/br_render_editor" "$output" "$@"

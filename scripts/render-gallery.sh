@@ -12,8 +12,5 @@ build="${BR_BUILD_DIR:-$root/build/release}"
 output="${1:-$root/build/gallery.png}"
 scale="${2:-2}"
 
-if [ ! -f "$build/build.ninja" ]; then
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBR_BUILD_PLUGINS=OFF
-fi
-cmake --build "$build" -j2 --target br_gallery
+BR_BUILD_DIR="$build" bash "$root/scripts/build.sh" Release --target br_gallery
 "$build/br_gallery" "$output" "$scale"

@@ -80,7 +80,7 @@ BrellumEditor::~BrellumEditor()
 {
     stopTimer();
 
-    if (auto* dialog = nameDialog.getComponent())
+    if (auto* dialog = openDialog.getComponent())
     {
         // Its callback finds us gone and does nothing; it must not outlive our look-and-feel.
         dialog->setLookAndFeel (nullptr);

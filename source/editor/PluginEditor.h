@@ -109,7 +109,9 @@ public:
     /** The preset menu's delete item: deletes the current user preset's own file and
         then loads the defaults; tells the user when nothing could be deleted. */
     void deleteCurrentPreset();
-    /** What the file dialogs do with their result; an empty file (cancelled) does nothing. */
+    /** What the file dialogs do with their result; an empty file (cancelled) does nothing.
+        The preset is written to the chosen file with the preset extension; when that
+        file exists, the user is asked first and nothing is written without a yes. */
     void saveToChosenFile (const juce::File& chosen);
     void loadChosenFile (const juce::File& chosen);
     /** Saves the user preset named `typedName` (trimmed, made a legal file name). */
@@ -184,6 +186,10 @@ private:
     void refreshSphere (bool rotationOn);
     /** Tells the user why a preset could not be written or deleted. */
     void showFailure (const juce::String& title, const juce::String& reason);
+    /** Asks whether `target` may be overwritten, and writes the preset there on a yes. */
+    void confirmOverwrite (const juce::File& target);
+    /** Writes the current preset to `target`; tells the user why when that fails. */
+    void writePreset (const juce::File& target);
 
     float scale = 1.0f;
     /** The texts the rate boxes show in "Auto" (empty in "Manual"). */
@@ -197,9 +203,9 @@ private:
     std::atomic<float>& rotCenterValue;
     std::atomic<float>& rotRangeValue;
 
-    // The open name dialog, if any. It uses our look-and-feel, which dies with us, so
-    // the destructor closes it first.
-    juce::Component::SafePointer<juce::AlertWindow> nameDialog;
+    // The open preset dialog (name or overwrite question), if any. It uses our
+    // look-and-feel, which dies with us, so the destructor closes it first.
+    juce::Component::SafePointer<juce::AlertWindow> openDialog;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BrellumEditor)
 };

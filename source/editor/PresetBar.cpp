@@ -30,6 +30,61 @@ juce::String whyNotWritten (const juce::File& target)
     return "The file " + quoted (target) + " could not be written.";
 }
 
+/** A dialog of the preset bar. It takes the keyboard focus as soon as its window can
+    hold it, so that the user can type or press Return at once: the framework grabs the
+    focus while the window is being shown, before it is mapped, and without a window
+    manager (or with one that does not focus new windows) that grab is lost and keys
+    go nowhere until the user clicks. The grab is repeated until it holds, for at
+    most two seconds; a text field then has its text selected, so typing replaces it. */
+class PresetDialog : public juce::AlertWindow, private juce::Timer
+{
+public:
+    PresetDialog (const juce::String& title, const juce::String& message, juce::MessageBoxIconType icon,
+                  juce::Component* associated)
+        : juce::AlertWindow (title, message, icon, associated)
+    {
+    }
+
+    /** Starts taking the focus for `target`, a child of the dialog, or for the dialog
+        itself (for its Return and Escape keys) when `target` is null. */
+    void takeFocusWhenShowing (juce::Component* target)
+    {
+        focusTarget = target;
+        triesLeft = 100;
+        startTimer (20);
+    }
+
+private:
+    void timerCallback() override
+    {
+        auto* target = focusTarget != nullptr ? focusTarget.getComponent() : this;
+        if (target->hasKeyboardFocus (false))
+        {
+            stopTimer();
+            if (auto* field = dynamic_cast<juce::TextEditor*> (target))
+                field->selectAll();
+            return;
+        }
+        if (--triesLeft < 0)
+        {
+            stopTimer();
+            return;
+        }
+        if (isShowing())
+            target->grabKeyboardFocus();
+    }
+
+    juce::Component::SafePointer<juce::Component> focusTarget;
+    int triesLeft = 0;
+};
+
+/** Shows a dialog without blocking; it deletes itself when dismissed. */
+void show (PresetDialog& dialog, juce::Component* focusTarget, std::function<void (int)> onResult)
+{
+    dialog.enterModalState (true, juce::ModalCallbackFunction::create (std::move (onResult)), true);
+    dialog.takeFocusWhenShowing (focusTarget);
+}
+
 juce::String whyNotDeleted (const juce::File& file)
 {
     if (! file.existsAsFile())
@@ -247,8 +302,7 @@ void BrellumEditor::quickSave()
         return;
     }
 
-    if (! processor.presetManager.saveToFile (target))
-        showFailure ("Preset not saved", whyNotWritten (target));
+    writePreset (target);
 }
 
 void BrellumEditor::deleteCurrentPreset()
@@ -278,9 +332,7 @@ void BrellumEditor::saveUnderName (const juce::String& typedName)
     if (name.isEmpty())
         return;
 
-    const auto target = PresetManager::userDirectory().getChildFile (name + presetExtension);
-    if (! processor.presetManager.saveToFile (target))
-        showFailure ("Preset not saved", whyNotWritten (target));
+    writePreset (PresetManager::userDirectory().getChildFile (name + presetExtension));
 }
 
 void BrellumEditor::saveToChosenFile (const juce::File& chosen)
@@ -288,7 +340,34 @@ void BrellumEditor::saveToChosenFile (const juce::File& chosen)
     if (chosen == juce::File())
         return;
 
+    // The dialog's own overwrite question saw the typed name; the file written is that
+    // name with the preset extension, so the question is asked here, about that file.
     const auto target = chosen.withFileExtension (presetExtension);
+    if (target.existsAsFile())
+        confirmOverwrite (target);
+    else
+        writePreset (target);
+}
+
+void BrellumEditor::confirmOverwrite (const juce::File& target)
+{
+    auto* dialog = new PresetDialog ("File already exists",
+                                     "There's already a file called: " + target.getFullPathName()
+                                         + "\n\nAre you sure you want to overwrite it?",
+                                     juce::MessageBoxIconType::WarningIcon, this);
+    dialog->setLookAndFeel (&lookAndFeel);
+    dialog->addButton ("Overwrite", 1, juce::KeyPress (juce::KeyPress::returnKey));
+    dialog->addButton ("Cancel", 0, juce::KeyPress (juce::KeyPress::escapeKey));
+    openDialog = dialog;
+    show (*dialog, nullptr, [editor = SafePointer<BrellumEditor> (this), target] (int result)
+    {
+        if (result == 1 && editor != nullptr)
+            editor->writePreset (target);
+    });
+}
+
+void BrellumEditor::writePreset (const juce::File& target)
+{
     if (! processor.presetManager.saveToFile (target))
         showFailure ("Preset not saved", whyNotWritten (target));
 }
@@ -302,26 +381,22 @@ void BrellumEditor::loadChosenFile (const juce::File& chosen)
 //==============================================================================
 void BrellumEditor::savePresetWithNameDialog()
 {
-    auto* dialog = new juce::AlertWindow ("Save Preset", "Name of the new user preset:",
-                                          juce::MessageBoxIconType::NoIcon, this);
+    auto* dialog = new PresetDialog ("Save Preset", "Name of the new user preset:", juce::MessageBoxIconType::NoIcon,
+                                     this);
     dialog->setLookAndFeel (&lookAndFeel);
     dialog->addTextEditor ("name", processor.presetManager.getCurrentName(), {});
     dialog->addButton ("Save", 1, juce::KeyPress (juce::KeyPress::returnKey));
     dialog->addButton ("Cancel", 0, juce::KeyPress (juce::KeyPress::escapeKey));
-    nameDialog = dialog;
 
-    dialog->enterModalState (true,
-                             juce::ModalCallbackFunction::create (
-                                 [editor = SafePointer<BrellumEditor> (this),
-                                  window = SafePointer<juce::AlertWindow> (dialog)] (int result)
-                                 {
-                                     if (result != 1 || editor == nullptr)
-                                         return;
-                                     const auto typed = window != nullptr ? window->getTextEditorContents ("name")
-                                                                          : juce::String();
-                                     editor->saveUnderName (typed);
-                                 }),
-                             true);
+    openDialog = dialog;
+    show (*dialog, dialog->getTextEditor ("name"),
+                [editor = SafePointer<BrellumEditor> (this), window = SafePointer<juce::AlertWindow> (dialog)] (int result)
+                {
+                    if (result != 1 || editor == nullptr)
+                        return;
+                    const auto typed = window != nullptr ? window->getTextEditorContents ("name") : juce::String();
+                    editor->saveUnderName (typed);
+                });
 }
 
 void BrellumEditor::savePresetToFile()
@@ -336,8 +411,9 @@ void BrellumEditor::savePresetToFile()
     fileChooser = std::make_unique<juce::FileChooser> ("Save Quorvane Preset", start, "*.brlm");
     // Without canSelectFiles the framework's own dialog lists no files to pick or to
     // overwrite, and it rejects the flags outright in a debug build.
-    fileChooser->launchAsync (juce::FileBrowserComponent::saveMode | juce::FileBrowserComponent::canSelectFiles
-                                  | juce::FileBrowserComponent::warnAboutOverwriting,
+    // No overwrite warning from the dialog: it would judge the typed name, which may lack
+    // the extension that the written file gets. saveToChosenFile asks about the real one.
+    fileChooser->launchAsync (juce::FileBrowserComponent::saveMode | juce::FileBrowserComponent::canSelectFiles,
                               [editor = SafePointer<BrellumEditor> (this)] (const juce::FileChooser& chooser)
                               {
                                   if (editor != nullptr)

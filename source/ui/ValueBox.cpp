@@ -23,6 +23,23 @@ void drawValueBox (juce::Graphics& g, juce::Rectangle<float> bounds, bool highli
     g.drawRoundedRectangle (x + 0.5f, y + 0.5f, juce::jmax (w - 1.0f, 0.0f), juce::jmax (h - 1.0f, 0.0f), 5.0f, 1.0f);
 }
 
+/** Reports every mouse press in the application to the box while its field is open.
+    A press elsewhere must commit what was typed, but the framework ends a field only
+    when another component takes the keyboard focus, and in a plug-in panel almost
+    nothing does: a press on the background, a meter, the sphere, a choice box or a
+    button leaves the focus where it was. */
+class ValueBox::PressElsewhere : public juce::MouseListener
+{
+public:
+    explicit PressElsewhere (ValueBox& owner) : box (owner) { juce::Desktop::getInstance().addGlobalMouseListener (this); }
+    ~PressElsewhere() override { juce::Desktop::getInstance().removeGlobalMouseListener (this); }
+
+    void mouseDown (const juce::MouseEvent& e) override { box.pressedWhileEditing (e); }
+
+private:
+    ValueBox& box;
+};
+
 ValueBox::ValueBox() : juce::Slider (juce::Slider::RotaryVerticalDrag, juce::Slider::NoTextBox)
 {
     setMouseDragSensitivity (250);
@@ -30,6 +47,20 @@ ValueBox::ValueBox() : juce::Slider (juce::Slider::RotaryVerticalDrag, juce::Sli
 }
 
 ValueBox::~ValueBox() = default;
+
+void ValueBox::pressedWhileEditing (const juce::MouseEvent& e)
+{
+    auto* pressed = e.eventComponent;
+    if (editor == nullptr || pressed == nullptr || pressed == editor.get() || editor->isParentOf (pressed))
+        return;
+
+    // Another window (the field's own context menu, a dialog) takes the focus if it
+    // needs it, and that loss of focus commits.
+    if (pressed->getTopLevelComponent() != getTopLevelComponent())
+        return;
+
+    endEntry (entryNumber, true);
+}
 
 void ValueBox::mouseEnter (const juce::MouseEvent&) { repaint(); }
 
@@ -84,6 +115,7 @@ void ValueBox::showEditor()
     addAndMakeVisible (*editor);
     editor->selectAll();
     editor->grabKeyboardFocus();
+    pressElsewhere = std::make_unique<PressElsewhere> (*this);
 
     juce::Component::SafePointer<ValueBox> safeThis (this);
     editor->onReturnKey = [safeThis, entry]
@@ -121,7 +153,10 @@ void ValueBox::endEntry (int entry, bool commit)
     juce::MessageManager::callAsync ([safeThis, entry]
     {
         if (safeThis != nullptr && safeThis->entryNumber == entry)
+        {
+            safeThis->pressElsewhere.reset();
             safeThis->editor.reset();
+        }
     });
 }
 } // namespace br::ui

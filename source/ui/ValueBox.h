@@ -13,7 +13,9 @@ void drawValueBox (juce::Graphics& g, juce::Rectangle<float> bounds, bool highli
 
 /** A numeric field: shows a value as text, changes it by vertical dragging (up raises,
     250 pixels cover the whole range), resets it to `defaultValue` on Alt- or
-    Command-click, and opens an in-place text field on double-click.
+    Command-click, and opens an in-place text field on double-click. The field commits
+    on Return, on a mouse press anywhere else in the same window and when it loses the
+    keyboard focus; Escape closes it unchanged.
 
     It is a juce::Slider, so range, value and parameter binding are the slider's own:
     bind it with juce::AudioProcessorValueTreeState::SliderAttachment. Message thread only. */
@@ -46,11 +48,15 @@ public:
     juce::TextEditor* getEditor() const noexcept { return editor.get(); }
 
 private:
+    class PressElsewhere;
+
     void showEditor();
     void endEntry (int entry, bool commit);
+    void pressedWhileEditing (const juce::MouseEvent&);
     juce::String formattedValue();
 
     std::unique_ptr<juce::TextEditor> editor;
+    std::unique_ptr<PressElsewhere> pressElsewhere; // watches presses while a field is open
     int entryNumber = 0;       // identifies the open field across the asynchronous close
     bool entryEnding = false;  // Return, Escape or focus loss already ended this field
 

@@ -33,3 +33,31 @@ br_panel_at()
     pixel=$(br_pixel "$shot" $((ex + 547)) $((ey + 100)))
     br_colour_near "$pixel" "#1F2A3C" 4 || { echo "no background centre at $ex,$ey (found $pixel)"; return 1; }
 }
+
+# Waits until the standalone app's window ($window, from br_launch_app) shows the editor
+# panel of $1 x $2 pixels (default 1094 x 594) and sets ex, ey to the panel's top-left
+# screen corner. The wrapper puts its title bar (and any notice) above the editor and a
+# one-pixel border around the window, and the window may still settle after it first
+# appears, so this looks until the panel is where the geometry says.
+br_find_editor()
+{
+    local width=${1:-1094} height=${2:-594} found=""
+    for _ in $(seq 1 30); do
+        eval "$(xdotool getwindowgeometry --shell "$window")"
+        ex=$((X + 1)); ey=$((Y + HEIGHT - 1 - height))
+        import -window root "$BR_TMP/editor.png"
+        if [ "$WIDTH" -eq $((width + 2)) ] && found=$(br_panel_at "$BR_TMP/editor.png" "$ex" "$ey"); then
+            return 0
+        fi
+        sleep 0.5
+    done
+    br_fail "the editor is not shown (window ${WIDTH}x$HEIGHT): $found"
+}
+
+# Clicks at ($1, $2) in artwork coordinates of the editor found by br_find_editor, at
+# 100 % size.
+br_click_at()
+{
+    xdotool mousemove $((ex + $1)) $((ey + $2)); sleep 0.2
+    xdotool mousedown 1; sleep 0.1; xdotool mouseup 1
+}
