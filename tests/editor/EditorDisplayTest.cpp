@@ -264,6 +264,35 @@ TEST_F (EditorOnDisplay, ADeleteThatCannotFindItsFileTellsTheUserAndDeletesNothi
     EXPECT_EQ (presets().getCurrentName(), "Banana") << "no defaults loaded after a failed delete";
 }
 
+TEST_F (EditorOnDisplay, SavingToAnExistingFileAsksAboutTheFileWithItsExtension)
+{
+    const auto x = writeFile (home.presets(), "x.brlm", presetText (paramXml ("rate", "1")));
+    const auto before = x.loadFileAsString();
+
+    for (const auto* typed : { "x", "x.brlm", "x.txt" })
+    {
+        SCOPED_TRACE (typed);
+        for (const int answer : { 0, 1 })
+        {
+            editor->saveToChosenFile (home.presets().getChildFile (typed));
+            ASSERT_TRUE (pumpUntil ([] { return topAlert() != nullptr; }));
+            EXPECT_EQ (topAlert()->getName(), "File already exists");
+            EXPECT_TRUE (topAlert()->getDescription().contains (x.getFullPathName()));
+            EXPECT_EQ (x.loadFileAsString(), before) << "nothing written before the answer";
+
+            topAlert()->exitModalState (answer);
+            pumpUntil ([] { return ! anythingModal(); });
+            pumpPending();
+            if (answer == 0)
+                EXPECT_EQ (x.loadFileAsString(), before) << "cancelled";
+            else
+                EXPECT_TRUE (pumpUntil ([&] { return x.loadFileAsString() != before; })) << "overwritten after a yes";
+            x.replaceWithText (before, false, false, nullptr);
+        }
+    }
+    EXPECT_EQ (home.presets().findChildFiles (juce::File::findFiles, false).size(), 1);
+}
+
 TEST_F (EditorOnDisplay, QuickSaveAfterTheFolderChangedAsksForANameInsteadOfOverwriting)
 {
     const auto banana = home.presets().getChildFile ("Banana.brlm");
