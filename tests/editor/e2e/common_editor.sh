@@ -33,3 +33,23 @@ br_panel_at()
     pixel=$(br_pixel "$shot" $((ex + 547)) $((ey + 100)))
     br_colour_near "$pixel" "#1F2A3C" 4 || { echo "no background centre at $ex,$ey (found $pixel)"; return 1; }
 }
+
+# Waits until the standalone app's window $window shows the editor's panel and sets ex,
+# ey to the panel's top-left corner on the screen; the screenshot it was found in is
+# left in $1. The wrapper puts its title bar (and any notice) above the editor and a
+# one-pixel border around the window; the editor fills the rest. The window may still
+# settle after it first appears, so it looks until the panel is where the geometry says.
+br_wait_for_panel()
+{
+    local shot=$1 found=""
+    for _ in $(seq 1 30); do
+        eval "$(xdotool getwindowgeometry --shell "$window")"
+        ex=$((X + 1)); ey=$((Y + HEIGHT - 1 - 594))
+        import -window root "$shot"
+        if [ "$WIDTH" -eq 1096 ] && found=$(br_panel_at "$shot" "$ex" "$ey"); then
+            return 0
+        fi
+        sleep 0.5
+    done
+    br_fail "the editor is not shown (window ${WIDTH}x$HEIGHT): $found"
+}

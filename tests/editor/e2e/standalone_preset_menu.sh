@@ -10,21 +10,7 @@ br_start_xvfb
 
 br_launch_app "$app"
 
-# The wrapper puts its title bar (and any notice) above the editor and a one-pixel
-# border around the window; the editor fills the rest. The window may still settle
-# after it first appears, so look until the panel is where the geometry says.
-found=""
-for _ in $(seq 1 30); do
-    eval "$(xdotool getwindowgeometry --shell "$window")"
-    ex=$((X + 1)); ey=$((Y + HEIGHT - 1 - 594))
-    import -window root "$BR_TMP/before.png"
-    if [ "$WIDTH" -eq 1096 ] && found=$(br_panel_at "$BR_TMP/before.png" "$ex" "$ey"); then
-        found=ok
-        break
-    fi
-    sleep 0.5
-done
-[ "$found" = ok ] || br_fail "the editor is not shown (window ${WIDTH}x$HEIGHT): $found"
+br_wait_for_panel "$BR_TMP/before.png"
 
 # The menu opens on the press, attached to the field.
 xdotool mousemove $((ex + 300)) $((ey + 23)); sleep 0.3
