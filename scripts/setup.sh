@@ -11,7 +11,7 @@ packages=(
     libgl-dev libcurl4-openssl-dev libgtk-3-dev libwebkit2gtk-4.0-dev libpng-dev libjpeg-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     clang libclang-rt-14-dev valgrind
-    fonts-texgyre fonts-dejavu-core
+    fonts-liberation2 fonts-dejavu-core
     xvfb xdotool imagemagick x11-utils
     jackd2 jalv lv2-dev lilv-utils sordi
     calf-plugins mda-lv2

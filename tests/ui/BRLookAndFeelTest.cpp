@@ -18,20 +18,94 @@ struct ColourCase
 };
 } // namespace
 
-TEST (Fonts, ResolveToAFaceThatHasGlyphs)
+TEST (Fonts, DrawWithTheFaceBuiltIntoTheProgram)
 {
-    // JUCE on Linux scans only the fonts.conf folders; a family it cannot find is drawn
-    // with an empty face, so every text of the panel would vanish.
-    const auto& family = br::ui::fontFamily();
-    EXPECT_TRUE (juce::Font::findAllTypefaceNames().contains (family)) << family;
-#if JUCE_LINUX
-    if (! juce::Font::findAllTypefaceNames().contains ("Helvetica Neue"))
-        EXPECT_EQ (family, juce::String ("TeX Gyre Heros"));
-#endif
+    // The plug-ins run on machines whose fonts we do not know: a face looked up by name
+    // could be missing there, or be another design.
+    EXPECT_EQ (br::ui::fontFamily(), juce::String ("Liberation Sans"));
 
-    const auto f = br::ui::font (13.0f, false, false);
-    EXPECT_EQ (f.getTypefacePtr()->getName(), family);
-    EXPECT_GT (f.getStringWidthFloat ("Quorvane"), 20.0f);
+    for (const bool bold : { false, true })
+        for (const bool italic : { false, true })
+        {
+            const auto f = br::ui::font (15.0f, bold, italic);
+            SCOPED_TRACE (f.getTypefaceStyle());
+            const auto face = f.getTypefacePtr();
+            EXPECT_EQ (face.get(), br::ui::font (30.0f, bold, italic).getTypefacePtr().get()) << "one face per style";
+
+            auto byName = juce::Font (br::ui::fontFamily(), 15.0f, juce::Font::plain);
+            byName.setTypefaceStyle (f.getTypefaceStyle());
+            EXPECT_NE (face.get(), byName.getTypefacePtr().get()) << "the face came from the machine's fonts";
+
+            juce::Path outline;
+            juce::Array<int> glyphs;
+            juce::Array<float> offsets;
+            face->getGlyphPositions ("i", glyphs, offsets);
+            ASSERT_EQ (glyphs.size(), 1);
+            EXPECT_TRUE (face->getOutlineForGlyph (glyphs[0], outline) && ! outline.isEmpty());
+        }
+}
+
+TEST (Fonts, KeepTheDotOfEveryIApartFromItsStemInFifteenPixelCaptions)
+{
+    // Drawn as the artwork draws a caption at 100 %: centred in a float rectangle.
+    const auto font = br::ui::font (15.0f, false, false);
+    const juce::Rectangle<float> area (0.0f, 0.0f, 180.0f, 20.0f);
+
+    for (const juce::String text : { "Gain", "Mix", "A: Classic Vibrato", "Rotation" })
+    {
+        SCOPED_TRACE (text);
+        juce::Image image (juce::Image::RGB, (int) area.getWidth(), (int) area.getHeight(), false,
+                           juce::SoftwareImageType());
+        {
+            juce::Graphics g (image);
+            g.fillAll (colours::bgTop);
+            g.setColour (colours::text);
+            g.setFont (font);
+            g.drawText (text, area, juce::Justification::centred, true);
+        }
+
+        // How far a pixel is from the background towards the text colour (0 to 1).
+        const auto cover = [&] (int x, int y)
+        {
+            const auto level = [] (juce::Colour c) { return (float) (c.getRed() + c.getGreen() + c.getBlue()); };
+            return (level (image.getPixelAt (x, y)) - level (colours::bgTop))
+                   / (level (colours::text) - level (colours::bgTop));
+        };
+
+        // Where drawText puts the glyphs.
+        juce::GlyphArrangement glyphs;
+        glyphs.addCurtailedLineOfText (font, text, 0.0f, 0.0f, area.getWidth(), true);
+        glyphs.justifyGlyphs (0, glyphs.getNumGlyphs(), area.getX(), area.getY(), area.getWidth(),
+                              area.getHeight(), juce::Justification::centred);
+
+        int letters = 0;
+        for (const auto& glyph : glyphs)
+        {
+            if (glyph.getCharacter() != 'i')
+                continue;
+            ++letters;
+
+            // Some column of the i runs up its stem, crosses a row of background and
+            // meets the dot: at least half covered counts as ink, a quarter as background.
+            const auto bounds = glyph.getBounds();
+            bool apart = false;
+            for (int x = (int) std::floor (bounds.getX()); x < (int) std::ceil (bounds.getRight()) && ! apart; ++x)
+            {
+                int y = image.getHeight() - 1;
+                while (y > 0 && cover (x, y) < 0.5f)
+                    --y;
+                const auto stemBottom = y;
+                while (y > 0 && cover (x, y - 1) >= 0.5f)
+                    --y;
+                const auto gapRow = y - 1;
+                const auto dotRow = gapRow - 1;
+                apart = stemBottom - y >= 4 && dotRow >= 0 && cover (x, gapRow) <= 0.25f
+                        && std::max (cover (x, dotRow), dotRow > 0 ? cover (x, dotRow - 1) : 0.0f) >= 0.5f;
+            }
+            EXPECT_TRUE (apart) << "the i at x " << bounds.getX() << " shows its dot fused with its stem";
+        }
+        EXPECT_GT (letters, 0);
+    }
 }
 
 TEST (Fonts, TakeHeightAndStyleNameFromTheArguments)
