@@ -466,6 +466,12 @@ TEST_F (ChoiceBoxOnDisplay, IgnoresAChoiceMadeAfterTheBoxIsGone)
     ASSERT_TRUE (menuOpen());
 
     box.reset();
+    // The list keeps its own look until it closes.
+    auto* menu = juce::Component::getCurrentlyModalComponent();
+    ASSERT_NE (menu, nullptr);
+    EXPECT_NE (dynamic_cast<br::ui::ListMenuLookAndFeel*> (&menu->getLookAndFeel()), nullptr);
+    br::test::paintComponent (*menu);
+
     chooseFromMenu (1);
     br::test::pumpUntil ([] { return ! menuOpen(); });
     EXPECT_EQ (host.value ("sync"), 0.0f);
