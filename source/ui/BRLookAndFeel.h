@@ -31,9 +31,20 @@ public:
     boxes, spaces included, truncated to whole pixels. */
 int tooltipTextWidth (const juce::String& tipText);
 
+/** The tip's glyphs as drawTooltip sets them into a tooltip box of the given size:
+    inset 8 pixels at the sides and 4 at top and bottom, wrapped at whole words onto at
+    most 4 lines in the tooltip font, never squeezed, centred vertically. */
+juce::GlyphArrangement tooltipLayout (const juce::String& tipText, int width, int height);
+
+/** Lines the wrapping box of the given width is made tall enough for, 2 to 4: the
+    fewest at which tooltipLayout keeps the tooltip font. */
+int tooltipWrappedLines (const juce::String& tipText, int boxWidth);
+
 /** Tooltip placement for a tip of the given single-line width. Tips of 342 pixels or
-    more get a fixed 360 x 44 box that wraps them; shorter ones a single line 26 high.
-    The box goes left of the mouse in the right half of `parentArea`, above it in the
-    lower half, and is then kept inside `parentArea`. */
-juce::Rectangle<int> tooltipBounds (int textWidth, juce::Point<int> mousePos, juce::Rectangle<int> parentArea);
+    more get a box 360 wide that wraps them, 44 high for two lines and 13 more for each
+    further line of `wrappedLines`; shorter ones a single line 26 high. The box goes
+    left of the mouse in the right half of `parentArea`, above it in the lower half, and
+    is then kept inside `parentArea`. */
+juce::Rectangle<int> tooltipBounds (int textWidth, int wrappedLines, juce::Point<int> mousePos,
+                                    juce::Rectangle<int> parentArea);
 } // namespace br::ui

@@ -1,5 +1,6 @@
 #include "ui/ChoiceBox.h"
 #include "ui/Fonts.h"
+#include "ui/ListMenuLookAndFeel.h"
 #include "ui/Palette.h"
 #include "ui/ValueBox.h"
 
@@ -123,7 +124,10 @@ void ChoiceBox::timerCallback()
 
 void ChoiceBox::showMenu()
 {
+    // Declared before the menu, which refers to it until the end of this function.
+    std::shared_ptr<ListMenuLookAndFeel> lookAndFeel;
     juce::PopupMenu menu;
+    int iconWidth = 0;
     for (int i = 0; i < numChoices; ++i)
     {
         if (showWaveform)
@@ -133,6 +137,7 @@ void ChoiceBox::showMenu()
             icon->setFill (juce::Colours::transparentBlack);
             icon->setStrokeFill (colours::accentBright);
             icon->setStrokeType (juce::PathStrokeType (1.5f));
+            iconWidth = juce::jmax (iconWidth, (int) std::ceil (icon->getDrawableBounds().getWidth()));
             menu.addItem (i + 1, choiceName (i), true, i == index, std::move (icon));
         }
         else
@@ -141,9 +146,15 @@ void ChoiceBox::showMenu()
         }
     }
 
+    // One look-and-feel per open list, owned by the list's callback: the framework
+    // deletes the menu window before it lets go of the callback, so the look-and-feel
+    // outlives every window drawn with it, even when the box goes first.
+    lookAndFeel = std::make_shared<ListMenuLookAndFeel> (iconWidth);
+    menu.setLookAndFeel (lookAndFeel.get());
+
     juce::Component::SafePointer<ChoiceBox> safeThis (this);
     menu.showMenuAsync (juce::PopupMenu::Options().withTargetComponent (this).withMinimumWidth (getWidth()),
-                        [safeThis] (int result)
+                        [safeThis, lookAndFeel] (int result)
                         {
                             if (safeThis != nullptr && result > 0)
                                 safeThis->attachment.setValueAsCompleteGesture ((float) (result - 1));

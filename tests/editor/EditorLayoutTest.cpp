@@ -135,6 +135,38 @@ TEST_F (EditorTest, KeepsTheTooltipWindowOnTheEditorItself)
     EXPECT_EQ (&editor->hzBox.getLookAndFeel(), &editor->lookAndFeel) << "children inherit the look-and-feel";
 }
 
+TEST_F (EditorTest, EveryTooltipFitsItsBoxWholeAndInTheTooltipFont)
+{
+    std::vector<juce::Component*> pending { editor.get() };
+    int tips = 0;
+    while (! pending.empty())
+    {
+        auto* component = pending.back();
+        pending.pop_back();
+        for (auto* child : component->getChildren())
+            pending.push_back (child);
+
+        auto* client = dynamic_cast<juce::TooltipClient*> (component);
+        const auto tip = client != nullptr ? client->getTooltip() : juce::String();
+        if (tip.isEmpty())
+            continue;
+
+        SCOPED_TRACE (tip);
+        ++tips;
+        // The smallest interface size gives the tooltip the narrowest parent.
+        for (const auto scale : { BrellumEditor::minScale, 1.0f })
+        {
+            editor->setInterfaceScale (scale);
+            const auto box = editor->lookAndFeel.getTooltipBounds (tip, { 10, 10 }, editor->getLocalBounds());
+            const auto set = br::test::setTip (tip, box);
+            EXPECT_TRUE (set.whole && set.fullSize && set.inside)
+                << "whole " << set.whole << ", full size " << set.fullSize << ", inside " << set.inside;
+            EXPECT_EQ (box.getHeight(), set.lines <= 1 ? 26 : 44 + 13 * (set.lines - 2));
+        }
+    }
+    EXPECT_GT (tips, 20);
+}
+
 TEST_F (EditorTest, SizesItselfForEveryInterfaceSizeWithoutMovingAChild)
 {
     for (const auto& c : sizeCases)

@@ -254,26 +254,91 @@ TEST (BRLookAndFeel, PaintsTooltipsAsARoundedBoxWithAFaintAccentEdge)
     EXPECT_NEAR (brightest, colours::text.getRed(), 12);
 }
 
+TEST (BRLookAndFeel, WrapsLongTipsAtWholeWordsInABoxTallEnoughForTheirLines)
+{
+    // Tips made to a single-line width from the words of a real one.
+    const auto tipOfWidth = [] (int widthPx)
+    {
+        const auto words = juce::StringArray::fromTokens ("Rotation: the wedge shows the sweep range, the needle the "
+                                                          "current position. Drag to set the centre",
+                                                          false);
+        juce::String tip;
+        for (int i = 0; br::ui::tooltipTextWidth (tip) < widthPx; ++i)
+            tip << (tip.isEmpty() ? "" : " ") << words[i % words.size()];
+        return tip;
+    };
+
+    struct Case
+    {
+        const char* what;
+        juce::String tip;
+        int lines, height;
+        bool whole;
+    };
+    const Case cases[] {
+        { "one line", "AM On/Off", 1, 26, true },
+        { "just too wide for one line", tipOfWidth (342), 2, 44, true },
+        // The framework used to squeeze anything up to 1 / 0.7 of the line onto it.
+        { "narrow enough to have been squeezed onto one line", tipOfWidth (470), 2, 44, true },
+        { "three lines", tipOfWidth (750), 3, 57, true },
+        { "four lines", tipOfWidth (1150), 4, 70, true },
+        { "longer than four lines: the last one ends in an ellipsis", tipOfWidth (1600), 4, 70, false },
+    };
+
+    BRLookAndFeel lf;
+    const juce::Rectangle<int> parent (0, 0, 1094, 594);
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.what);
+        const auto box = lf.getTooltipBounds (c.tip, { 10, 10 }, parent);
+        EXPECT_EQ (box.getHeight(), c.height);
+
+        const auto set = br::test::setTip (c.tip, box);
+        EXPECT_EQ (set.lines, c.lines);
+        EXPECT_EQ (set.whole, c.whole);
+        EXPECT_TRUE (set.fullSize) << "a smaller font instead of a taller box";
+        EXPECT_TRUE (set.inside);
+
+        // The drawing is that layout: ink just above every baseline.
+        juce::Image image (juce::Image::ARGB, box.getWidth(), box.getHeight(), true, juce::SoftwareImageType());
+        {
+            juce::Graphics g (image);
+            lf.drawTooltip (g, c.tip, box.getWidth(), box.getHeight());
+        }
+        for (const auto baseline : set.baselines)
+        {
+            int inkPixels = 0;
+            for (int y = (int) baseline - 7; y < (int) baseline; ++y)
+                for (int x = 8; x < box.getWidth() - 8; ++x)
+                    inkPixels += image.getPixelAt (x, y).getRed() > colours::topBar.getRed() + 80 ? 1 : 0;
+            EXPECT_GT (inkPixels, 20) << "no text drawn on the line at " << baseline;
+        }
+    }
+}
+
 TEST (TooltipBounds, SwitchToTheWrappingBoxAt342Pixels)
 {
     struct Case
     {
         const char* what;
-        int textWidth, width, height;
+        int textWidth, wrappedLines, width, height;
     };
     const Case cases[] {
-        { "empty tip", 0, 18, 26 },
-        { "one line", 100, 118, 26 },
-        { "just below the limit", 341, 359, 26 },
-        { "at the limit", 342, 360, 44 },
-        { "far beyond", 900, 360, 44 },
+        { "empty tip", 0, 1, 18, 26 },
+        { "one line", 100, 1, 118, 26 },
+        { "just below the limit", 341, 1, 359, 26 },
+        { "at the limit", 342, 2, 360, 44 },
+        { "two lines", 600, 2, 360, 44 },
+        { "three lines, one line pitch taller", 700, 3, 360, 57 },
+        { "four lines", 1200, 4, 360, 70 },
+        { "a one-line tip ignores the wrapped lines", 200, 3, 218, 26 },
     };
 
     const juce::Rectangle<int> parent (0, 0, 1094, 594);
     for (const auto& c : cases)
     {
         SCOPED_TRACE (c.what);
-        const auto r = br::ui::tooltipBounds (c.textWidth, { 100, 100 }, parent);
+        const auto r = br::ui::tooltipBounds (c.textWidth, c.wrappedLines, { 100, 100 }, parent);
         EXPECT_EQ (r.getWidth(), c.width);
         EXPECT_EQ (r.getHeight(), c.height);
     }
@@ -300,13 +365,13 @@ TEST (TooltipBounds, PlaceTheTipAwayFromTheParentsCentre)
     for (const auto& c : cases)
     {
         SCOPED_TRACE (c.what);
-        const auto r = br::ui::tooltipBounds (100, c.mouse, parent);
+        const auto r = br::ui::tooltipBounds (100, 1, c.mouse, parent);
         EXPECT_EQ (r.getPosition(), c.topLeft);
         EXPECT_EQ (r.getWidth(), 118);
     }
 
     // 12 pixels left of the mouse, 6 above it.
-    const auto leftAbove = br::ui::tooltipBounds (100, { 450, 300 }, parent);
+    const auto leftAbove = br::ui::tooltipBounds (100, 1, { 450, 300 }, parent);
     EXPECT_EQ (leftAbove.getRight(), 450 - 12);
     EXPECT_EQ (leftAbove.getBottom(), 300 - 6);
 }
@@ -333,7 +398,7 @@ TEST (TooltipBounds, StayInsideTheParent)
     for (const auto& c : cases)
     {
         SCOPED_TRACE (c.what);
-        const auto r = br::ui::tooltipBounds (c.textWidth, c.mouse, c.parent);
+        const auto r = br::ui::tooltipBounds (c.textWidth, 2, c.mouse, c.parent);
         EXPECT_EQ (r, c.expected);
         EXPECT_TRUE (c.parent.contains (r));
     }

@@ -1,6 +1,7 @@
 #include "ParameterHost.h"
 #include "UiTestSupport.h"
 #include "ui/ChoiceBox.h"
+#include "ui/ListMenuLookAndFeel.h"
 #include "ui/Palette.h"
 
 #include <gtest/gtest.h>
@@ -393,6 +394,68 @@ TEST_F (ChoiceBoxOnDisplay, OpensTheListOnEveryClickInMenuMode)
     EXPECT_EQ (b.box.getIndex(), 1);
 }
 
+TEST_F (ChoiceBoxOnDisplay, ListsTickTheCurrentChoiceAlsoNextToItsWaveform)
+{
+    struct Case
+    {
+        const char* what;
+        const char* id;
+        bool waveform;
+        int current;
+    };
+    const Case cases[] {
+        { "waveforms", "waveform", true, 2 },
+        { "names only", "xFactor", false, 5 },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.what);
+        Boxed b (c.id, Mode::menu, 96, 34);
+        b.box.showWaveform = c.waveform;
+        b.host.setValue (c.id, (float) c.current);
+        ASSERT_TRUE (br::test::pumpUntil ([&] { return b.box.getIndex() == c.current; }));
+        place (b.box);
+
+        b.mouse.click ({ 40.0f, 14.0f });
+        auto* menu = juce::Component::getCurrentlyModalComponent();
+        ASSERT_NE (menu, nullptr);
+        const auto* lf = dynamic_cast<br::ui::ListMenuLookAndFeel*> (&menu->getLookAndFeel());
+        ASSERT_NE (lf, nullptr) << "the list is drawn by the framework's default look";
+
+        // Each item is a child of the menu window; the tick sits in the framework's own
+        // column and the icon in one of its own after it.
+        const auto image = br::test::paintComponent (*menu);
+        int rows = 0;
+        for (auto* item : menu->getChildren())
+        {
+            if (item->getHeight() < 10)
+                continue;
+            const auto row = item->getBounds();
+            const auto tickColumn = juce::Rectangle<int> (row.getX() + 6, row.getY(), 15, row.getHeight());
+            const auto iconColumn = juce::Rectangle<int> (tickColumn.getRight(), row.getY(), 28, row.getHeight());
+            int tickInk = 0, iconInk = 0;
+            for (int x = row.getX(); x < iconColumn.getRight(); ++x)
+                for (int y = row.getY(); y < row.getBottom(); ++y)
+                {
+                    const auto pixel = image.getPixelAt (x, y);
+                    if (tickColumn.contains (x, y))
+                        tickInk += pixel.getRed() > 200 && pixel.getGreen() > 200 && pixel.getBlue() > 200 ? 1 : 0;
+                    if (iconColumn.contains (x, y))
+                        iconInk += br::test::colourDistance (pixel, colours::accentBright) < 60 ? 1 : 0;
+                }
+            SCOPED_TRACE (rows);
+            EXPECT_EQ (tickInk > 8, rows == c.current) << tickInk << " tick pixels";
+            EXPECT_EQ (iconInk > 20, c.waveform) << iconInk << " icon pixels";
+            ++rows;
+        }
+        EXPECT_EQ (rows, b.box.getNumChoices());
+
+        juce::PopupMenu::dismissAllActiveMenus();
+        ASSERT_TRUE (br::test::pumpUntil ([] { return ! menuOpen(); }));
+    }
+}
+
 TEST_F (ChoiceBoxOnDisplay, IgnoresAChoiceMadeAfterTheBoxIsGone)
 {
     br::test::ParameterHost host;
@@ -403,6 +466,12 @@ TEST_F (ChoiceBoxOnDisplay, IgnoresAChoiceMadeAfterTheBoxIsGone)
     ASSERT_TRUE (menuOpen());
 
     box.reset();
+    // The list keeps its own look until it closes.
+    auto* menu = juce::Component::getCurrentlyModalComponent();
+    ASSERT_NE (menu, nullptr);
+    EXPECT_NE (dynamic_cast<br::ui::ListMenuLookAndFeel*> (&menu->getLookAndFeel()), nullptr);
+    br::test::paintComponent (*menu);
+
     chooseFromMenu (1);
     br::test::pumpUntil ([] { return ! menuOpen(); });
     EXPECT_EQ (host.value ("sync"), 0.0f);

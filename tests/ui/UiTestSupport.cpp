@@ -1,5 +1,9 @@
 #include "UiTestSupport.h"
+#include "ui/BRLookAndFeel.h"
+#include "ui/Fonts.h"
 
+#include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
@@ -276,3 +280,44 @@ void OnDisplay::SetUp()
 {
     ASSERT_TRUE (br::test::privateDisplayRunning()) << "no private X display: is Xvfb installed?";
 }
+
+namespace br::test
+{
+SetTip setTip (const juce::String& tip, juce::Rectangle<int> box)
+{
+    auto glyphs = br::ui::tooltipLayout (tip, box.getWidth(), box.getHeight());
+    juce::GlyphArrangement oneLine;
+    oneLine.addLineOfText (br::ui::font (13.0f, false, false), tip, 0.0f, 0.0f);
+
+    const auto ink = [] (juce::GlyphArrangement& arrangement)
+    {
+        std::pair<juce::String, float> charsAndWidth;
+        for (int i = 0; i < arrangement.getNumGlyphs(); ++i)
+            if (const auto& glyph = arrangement.getGlyph (i); ! glyph.isWhitespace())
+            {
+                charsAndWidth.first += juce::String::charToString (glyph.getCharacter());
+                charsAndWidth.second += glyph.getBounds().getWidth();
+            }
+        return charsAndWidth;
+    };
+    const auto set = ink (glyphs);
+    const auto unset = ink (oneLine);
+
+    SetTip result;
+    result.whole = set.first == unset.first && std::abs (set.second - unset.second) < 0.01f;
+    result.fullSize = true;
+    result.inside = true;
+    const auto area = juce::Rectangle<int> (8, 4, box.getWidth() - 16, box.getHeight() - 8).toFloat().expanded (0.01f);
+    for (int i = 0; i < glyphs.getNumGlyphs(); ++i)
+    {
+        const auto& glyph = glyphs.getGlyph (i);
+        if (std::find (result.baselines.begin(), result.baselines.end(), glyph.getBaselineY()) == result.baselines.end())
+            result.baselines.push_back (glyph.getBaselineY());
+        result.fullSize = result.fullSize && glyph.getBounds().getHeight() == 13.0f;
+        result.inside = result.inside && (glyph.isWhitespace() || area.contains (glyph.getBounds()));
+    }
+    std::sort (result.baselines.begin(), result.baselines.end());
+    result.lines = (int) result.baselines.size();
+    return result;
+}
+} // namespace br::test

@@ -2,6 +2,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <functional>
+#include <vector>
 #include <gtest/gtest.h>
 
 namespace br::test
@@ -40,6 +41,17 @@ int colourDistance (juce::Colour a, juce::Colour b);
 
 /** `over` with `alpha` (0..255) composited onto opaque `under`. */
 juce::Colour blend (juce::Colour under, juce::Colour over, float alpha);
+
+/** A tip as the tooltip drawing sets it into a box of the given size. */
+struct SetTip
+{
+    int lines = 0;            // distinct baselines
+    bool whole = false;       // every character of the tip there at its one-line width: none cut, none squeezed
+    bool fullSize = false;    // every glyph in the tooltip font's own height
+    bool inside = false;      // every glyph inside the box's text area
+    std::vector<float> baselines;
+};
+SetTip setTip (const juce::String& tip, juce::Rectangle<int> box);
 
 /** True when the test process has its own X display (see OnDisplay). */
 bool privateDisplayRunning();

@@ -449,7 +449,11 @@ private:
         row ("Tooltips");
         for (const auto* tip : { "AM On/Off", "Gain: output level, -12 to +12 dB",
                                  "Rotation: the wedge shows the sweep range, the needle the current position. "
-                                 "Drag to set the centre" })
+                                 "Drag to set the centre",
+                                 // No tip of the editor is this long: it shows the box growing a line.
+                                 "Rotation: the wedge shows the sweep range, the needle the current position. "
+                                 "Drag to set the centre. Rotation Center: positive values place the image towards "
+                                 "the left, negative towards the right" })
         {
             const juce::String text (tip);
             const auto bounds = lookAndFeel.getTooltipBounds (text, {}, { 0, 0, 2000, 2000 });
