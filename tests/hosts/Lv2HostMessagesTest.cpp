@@ -286,6 +286,8 @@ struct Scenario
     int samples;
 };
 
+void PrintTo (const Scenario& scenario, std::ostream* os) { *os << scenario.name; }
+
 const auto here = std::numeric_limits<double>::quiet_NaN();
 
 // Starts off the grid, relocations inside a block and off the grid, a tempo change

@@ -51,7 +51,7 @@ import struct, sys, wave
 w = wave.open(sys.argv[1])
 rate, ch, n = w.getframerate(), w.getnchannels(), w.getnframes()
 data = struct.unpack('<%dh' % (n * ch), w.readframes(n))
-left = [abs(x) / 32768.0 for x in data[0::ch]]
+left = [abs(x) / 32768.0 for x in data[0::ch]][rate // 10:]  # the connection is made while recording starts
 window = rate // 400  # 2.5 ms, far shorter than a chop
 env = [max(left[i:i + window]) for i in range(0, len(left) - window, window)]
 peak = max(env) if env else 0.0
