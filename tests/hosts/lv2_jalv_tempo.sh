@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
-# The LV2 follows a real host's tempo: in jalv on a dummy JACK server, with the JACK
-# transport rolling at 90 BPM, factory preset 10 ("Sync Chopper 1-16": Auto sync, x4.00,
-# square wave, AM 100 %) chops a steady tone at 90 / 60 x 4 = 6 Hz, measured from the
-# recorded output; once the transport stops, the last tempo holds and so does the rate.
+# The LV2 follows a real host's tempo and beat grid: in jalv on a dummy JACK server, with
+# the JACK transport rolling, factory preset 10 ("Sync Chopper 1-16": Auto sync, x4.00,
+# square wave, AM 100 %) chops a steady level at the tempo / 60 x 4 (6 Hz at 90 BPM,
+# 9.333 Hz at 140 BPM), and each chop starts on a 16th note of the transport's timeline,
+# also after a tempo change and a relocation. jalv, like Ardour, sends the bar and the
+# beat in the bar, and only when the transport starts, stops, relocates or changes
+# tempo. Once the transport stops, the last tempo holds and so does the rate.
 # Usage: lv2_jalv_tempo.sh <folder holding Quorvane.lv2>
 source "$(dirname "$0")/common.sh"
 br_temp_home
 export LV2_PATH="$1"
 uri="https://tarnwick.audio/plugins/quorvane"
 preset="$uri:preset10" # JUCE numbers its preset URIs from 1: program 9 is preset10
+clock="$(dirname "$0")/jack_transport_clock.py"
 
 br_start_jackd
 
@@ -22,11 +26,11 @@ BR_PIDS+=($!)
 exec 4>"$BR_TMP/transport.in"
 br_wait_for 15 bash -c 'jack_lsp | grep -q "qv:audio_out_2"' || br_fail "jalv did not load the plug-in: $(cat "$BR_TMP/jalv.log")"
 
-jack_simple_client >"$BR_TMP/source.log" 2>&1 &
+python3 "$clock" level level >"$BR_TMP/level.log" 2>&1 &
 BR_PIDS+=($!)
-br_wait_for 10 bash -c 'jack_lsp | grep -q "jack_simple_client:output2"' || br_fail "no signal source"
-jack_connect jack_simple_client:output1 qv:audio_in_1
-jack_connect jack_simple_client:output2 qv:audio_in_2
+br_wait_for 10 bash -c 'jack_lsp | grep -q "level:out"' || br_fail "no steady level: $(cat "$BR_TMP/level.log")"
+jack_connect level:out qv:audio_in_1
+jack_connect level:out qv:audio_in_2
 
 printf 'master\ntempo 90\nplay\n' >&4
 printf 'preset %s\n' "$preset" >&3
@@ -34,13 +38,12 @@ sleep 1.5
 
 record()
 {
-    (cd "$BR_TMP" && timeout 20 jack_rec -f "$BR_TMP/$1.wav" -d 3 -b 16 qv:audio_out_1 qv:audio_out_2 >/dev/null 2>&1) \
-        || br_fail "recording failed"
+    timeout 30 python3 "$clock" record rec qv:audio_out_1 3 "$BR_TMP/$1.wav" >"$BR_TMP/rec.log" 2>&1 \
+        || br_fail "recording failed: $(cat "$BR_TMP/rec.log")"
 }
 
-# Chops per second from the envelope: a square AM at full depth takes the tone to
-# silence and back once per cycle, so rising crossings of half the peak level count
-# the cycles.
+# Chops per second: a square AM at full depth takes the level to silence and back once
+# per cycle, so rising crossings of half the peak count the cycles.
 chop_rate()
 {
     python3 - "$BR_TMP/$1.wav" <<'PY'
@@ -48,8 +51,8 @@ import struct, sys, wave
 w = wave.open(sys.argv[1])
 rate, ch, n = w.getframerate(), w.getnchannels(), w.getnframes()
 data = struct.unpack('<%dh' % (n * ch), w.readframes(n))
-left = [abs(x) / 32768.0 for x in data[0::ch]]
-window = rate // 400  # 2.5 ms: longer than the tone's period, far shorter than a chop
+left = [abs(x) / 32768.0 for x in data[0::ch]][rate // 10:]  # the connection is made while recording starts
+window = rate // 400  # 2.5 ms, far shorter than a chop
 env = [max(left[i:i + window]) for i in range(0, len(left) - window, window)]
 peak = max(env) if env else 0.0
 if peak < 0.05:
@@ -64,17 +67,65 @@ print('%.3f %d-chops' % ((len(rises) - 1) / seconds, len(rises)))
 PY
 }
 
-record rolling
-read -r rolling_hz rolling_note < <(chop_rate rolling)
-echo "transport rolling at 90 BPM: $rolling_hz Hz ($rolling_note)"
+# How far the chops start from the 16th notes of the transport's timeline (frame 0 is
+# bar 1, beat 1 for jack_transport), worst case in ms, from the transport frame of each
+# recorded cycle. A chop starts where the level rises through a tenth of its peak,
+# 0.16 ms into the smoothed edge.
+grid_offset()
+{
+    python3 - "$BR_TMP/$1.wav" "$2" <<'PY'
+import struct, sys, wave
+w = wave.open(sys.argv[1])
+rate, n = w.getframerate(), w.getnframes()
+level = [x / 32768.0 for x in struct.unpack('<%dh' % n, w.readframes(n))]
+cycles = [tuple(map(int, line.split())) for line in open(sys.argv[1] + '.frames')]
+sixteenth = rate * 60.0 / float(sys.argv[2]) / 4.0
+peak = max(level)
+frame_of = {}
+for (start, frame, rolling), following in zip(cycles, cycles[1:] + [(n, None, 0)]):
+    if rolling:
+        for i in range(start, min(following[0], n)):
+            frame_of[i] = frame + i - start
+skip = rate // 10  # the connection is made while recording starts
+offsets = []
+for i in range(skip, n):
+    if level[i - 1] < peak / 10 <= level[i] and i in frame_of:
+        phase = frame_of[i] % sixteenth
+        offsets.append(min(phase, sixteenth - phase) * 1000.0 / rate)
+if len(offsets) < 10:
+    print('999 %d-chops' % len(offsets))
+else:
+    print('%.3f %d-chops' % (max(offsets), len(offsets)))
+PY
+}
 
+check()
+{
+    local name=$1 bpm=$2 hz=$3 measured note offset edges
+    record "$name"
+    read -r measured note < <(chop_rate "$name")
+    echo "$name: $measured Hz ($note), expected $hz Hz"
+    python3 -c "import sys; sys.exit(0 if abs($measured - $hz) < 0.1 else 1)" \
+        || br_fail "$name: chops at $measured Hz, expected $hz Hz"
+    [ -n "$bpm" ] || return 0
+    read -r offset edges < <(grid_offset "$name" "$bpm")
+    echo "$name: chops start up to $offset ms off the 16th notes at $bpm BPM ($edges)"
+    python3 -c "import sys; sys.exit(0 if $offset <= 1.0 else 1)" \
+        || br_fail "$name: chops start $offset ms off the 16th notes of the transport at $bpm BPM"
+}
+
+check "rolling at 90 BPM" 90 6.0
 printf 'stop\n' >&4
 sleep 0.5
-record stopped
-read -r stopped_hz stopped_note < <(chop_rate stopped)
-echo "transport stopped: $stopped_hz Hz ($stopped_note)"
-
-near_six() { python3 -c "import sys; sys.exit(0 if abs($1 - 6.0) < 0.1 else 1)"; }
-near_six "$rolling_hz" || br_fail "chops at $rolling_hz Hz with the transport rolling at 90 BPM, expected 6 Hz"
-near_six "$stopped_hz" || br_fail "chops at $stopped_hz Hz after the transport stopped, expected the 6 Hz to hold"
+check "stopped, the last tempo holding" "" 6.0
+printf 'tempo 140\nplay\n' >&4
+sleep 1
+check "rolling again at 140 BPM" 140 9.333
+# With jack_transport holding the timebase, a locate leaves the transport starting for
+# ever; it lets go of the timebase for the move.
+printf 'release\nlocate 1234567\n' >&4
+sleep 0.5
+printf 'master\n' >&4
+sleep 1
+check "relocated while rolling" 140 9.333
 echo PASS
