@@ -48,6 +48,9 @@ local function render (name, first, last)
 end
 
 local seconds = 4 * rate
+-- Renders of the tempo-synced LFO start here, off the sixteenth-note grid at every tempo
+-- used, so that an LFO that is not locked to the song position puts its edges off it.
+local sync_start = math.floor (1.3 * rate)
 
 local insert
 if phase == "create" then
@@ -90,8 +93,22 @@ end
 local function control_value (label, plain)
 	if format ~= "VST3" then return plain end
 	if label == "Rate" then return math.log (plain / 0.01) / math.log (60 / 0.01) end
-	if label == "Mix" then return plain / 100 end
+	if label == "Mix" or label == "AM Depth" then return plain / 100 end
+	if label == "x Factor" then return plain / 15 end
 	error ("no mapping for " .. label)
+end
+
+-- A preset chosen through Ardour reaches a VST3 in the next process cycle; a parameter
+-- set before that is overwritten by the preset. A user listens before turning a knob.
+local function load_preset (name)
+	local preset = plugin:preset_by_label (name)
+	local loaded = preset and plugin:load_preset (preset)
+	ARDOUR.LuaAPI.wait_for_process_callback (4, 2000)
+	return loaded
+end
+
+local function set (label, plain)
+	controls[label]:set_value (control_value (label, plain), PBD.GroupControlDisposition.NoGroup)
 end
 
 local function plain_rate (value)
@@ -130,23 +147,22 @@ if phase == "create" then
 	result ("presets", table.concat (found, ";"))
 
 	-- The preset through Ardour; what Ardour then reads from the plug-in.
-	local deep = plugin:preset_by_label ("Deep Tremolo")
-	result ("load-deep", deep and plugin:load_preset (deep))
+	result ("load-deep", load_preset ("Deep Tremolo"))
 	render ("deep", 0, 2 * rate)
 	report_values ("values-deep")
 	result ("rate-deep", plain_rate (controls["Rate"]:get_value ()))
 	Session:save_state ("deep-tremolo", false, false, false, false, false)
 
-	controls["Mix"]:set_value (control_value ("Mix", 0), PBD.GroupControlDisposition.NoGroup)
+	set ("Mix", 0)
 	render ("mix0", 0, 2 * rate)
-	controls["Mix"]:set_value (control_value ("Mix", 100), PBD.GroupControlDisposition.NoGroup)
+	set ("Mix", 100)
 
 	insert:enable (false)
 	result ("bypassed", not insert:enabled ())
 	render ("bypass", 0, 2 * rate)
 	insert:enable (true)
 
-	controls["Rate"]:set_value (control_value ("Rate", 2), PBD.GroupControlDisposition.NoGroup)
+	set ("Rate", 2)
 	render ("rate2", 0, 2 * rate)
 
 	-- An automation lane: 2 Hz for two seconds, then a step to 8 Hz.
@@ -162,29 +178,29 @@ if phase == "create" then
 	plugin:remove_preset ("Deep Tremolo")
 	result ("after-delete", plugin:preset_by_label ("Deep Tremolo") and "still listed" or "gone")
 
-	-- Left with a manual rate that no preset has, then saved and rendered.
+	-- Left on the tempo-synced chopper (so that a render does not depend on how long the
+	-- plug-in has run) with two settings of its own, then rendered and saved.
 	controls["Rate"]:set_automation_state (ARDOUR.AutoState.Off)
-	controls["Rate"]:set_value (control_value ("Rate", 3), PBD.GroupControlDisposition.NoGroup)
-	render ("saved", 0, seconds)
+	load_preset ("Sync Chopper 1-16")
+	set ("AM Depth", 70)
+	set ("x Factor", 5)
+	render ("saved", sync_start, sync_start + 2 * rate)
 	report_values ("values-saved")
 	Session:save_state ("", false, false, false, false, false)
 else
 	report_values ("values-reopened")
 	Session:save_state ("reopened", false, false, false, false, false)
-	render ("reopened", 0, seconds)
+	render ("reopened", sync_start, sync_start + 2 * rate)
 
-	-- The tempo-synced chopper at two tempos, rendered from a start that lies off the
-	-- sixteenth-note grid, twice each.
-	local chopper = plugin:preset_by_label ("Sync Chopper 1-16")
-	result ("load-chopper", chopper and plugin:load_preset (chopper))
+	-- The tempo-synced chopper at two tempos, twice each.
+	result ("load-chopper", load_preset ("Sync Chopper 1-16"))
 	for _, bpm in ipairs ({ 90, 140 }) do
 		local map = Temporal.TempoMap.write_copy ()
 		map:set_tempo (Temporal.Tempo (bpm, bpm, 4), Temporal.timepos_t (0))
 		Temporal.TempoMap.update (map)
-		local first = math.floor (1.3 * rate)
 		result ("tempo", bpm)
-		render ("sync" .. bpm .. "a", first, first + 2 * rate)
-		render ("sync" .. bpm .. "b", first, first + 2 * rate)
+		render ("sync" .. bpm .. "a", sync_start, sync_start + 2 * rate)
+		render ("sync" .. bpm .. "b", sync_start, sync_start + 2 * rate)
 	end
 end
 
