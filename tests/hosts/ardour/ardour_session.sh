@@ -10,8 +10,8 @@
 source "$(dirname "$0")/../common.sh"
 here="$(cd "$(dirname "$0")" && pwd)"
 format="$1"
-lv2_bundle="$2/Quorvane.lv2"
-vst3_bundle="$3"
+lv2_bundle="$(realpath -m "$2/Quorvane.lv2")"
+vst3_bundle="$(realpath -m "$3")"
 ardour_lib="${ARDOUR_LIB:-/usr/lib/ardour7}"
 
 command -v ardour7-lua >/dev/null || br_fail "ardour7-lua is not installed (Debian package ardour)"
