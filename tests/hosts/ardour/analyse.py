@@ -17,7 +17,7 @@ import xml.etree.ElementTree as ET
 plugin_format, folder, report_path, log_path = sys.argv[1:5]
 RATE = 48000
 # Ardour re-activates a VST3 before each bounce (set_block_size), so every render starts
-# from a freshly prepared plug-in. An LV2 it runs on from what it played last: the first
+# from a freshly prepared plug-in. An LV2 runs on from what it played last: the first
 # 20 ms of a render carry the de-click ramp of a parameter changed just before it, and
 # the LFO smoother's past, so LV2 renders are compared from 50 ms on.
 SETTLE = 0 if plugin_format == 'VST3' else int(0.05 * RATE)
@@ -53,7 +53,8 @@ def control_values(key):
 
 
 def read_float_wav(path):
-    """Samples of a mono 32-bit float WAV file, as Ardour writes its bounces."""
+    """The sample data (little-endian floats) of a mono 32-bit float WAV file, as Ardour
+    writes its bounces."""
     data = open(path, 'rb').read()
     if data[:4] != b'RIFF' or data[8:12] != b'WAVE':
         raise ValueError('%s is not a WAV file' % path)
@@ -84,7 +85,8 @@ def render(name):
 
 
 def level(name, start=0, end=None):
-    first, left, right = render(name)
+    """Per sample, the length of the left/right pair over the tone's: the tremolo gain."""
+    _, left, right = render(name)
     n = len(left) // 4
     left = struct.unpack('<%df' % n, left)
     right = struct.unpack('<%df' % n, right)
@@ -188,6 +190,10 @@ expected = {'presetName': 'Deep Tremolo', 'rate': 6, 'waveform': 1, 'amDepth': 1
 check(all(deep.get(k) == v for k, v in expected.items()),
       'the state saved after "Deep Tremolo" holds its values',
       ', '.join('%s=%s' % (k, deep.get(k)) for k in expected))
+# Ardour keeps its own copy of a VST3's parameter values, read back from the plug-in. Of
+# an LV2's patch parameters it keeps only what it last sent itself: the plug-in's answers
+# (patch:Set) go to the generic plug-in window, the only part of Ardour 7.3 that asks for
+# them (patch:Get), so a headless session sees the LV2's values in the state it saves.
 if plugin_format == 'VST3':
     values = control_values('values-deep')
     rate_read = float(report('rate-deep') or 0)

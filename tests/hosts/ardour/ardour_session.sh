@@ -12,9 +12,10 @@ here="$(cd "$(dirname "$0")" && pwd)"
 format="$1"
 lv2_bundle="$(realpath -m "$2/Quorvane.lv2")"
 vst3_bundle="$(realpath -m "$3")"
-ardour_lib="${ARDOUR_LIB:-/usr/lib/ardour7}"
+ardour_lib=/usr/lib/ardour7  # where Debian's ardour keeps the scanner and its libraries
 
-command -v ardour7-lua >/dev/null || br_fail "ardour7-lua is not installed (Debian package ardour)"
+command -v ardour7-lua >/dev/null && [ -x "$ardour_lib/ardour-vst3-scanner" ] \
+    || br_fail "Ardour 7 is not installed (Debian package ardour)"
 [ -d "$lv2_bundle" ] && [ -d "$vst3_bundle" ] || br_fail "no bundles at $lv2_bundle and $vst3_bundle"
 
 br_temp_home

@@ -3,14 +3,14 @@
 -- renders are track bounces with processing, named so that analyse.py finds them in the
 -- session's audio folder. One session per process: Ardour faults on a second one.
 --
--- Usage: ardour7-lua session.lua <LV2|VST3> <create|reopen> <session folder> <manifest.ttl>
+-- Usage: ardour7-lua session.lua <LV2|VST3> <create|reopen> <session folder>
 --   create: lists the plug-in, makes the test tone, renders it dry, then through the
 --           plug-in with a preset, mix 0, Ardour's bypass, a parameter and an automation
 --           lane; tries to delete a factory preset; saves.
 --   reopen: opens that session, saves a snapshot of what it restored, renders again, then
 --           renders the tempo-synced preset at two tempos.
 
-local format, phase, folder, bundle_manifest = arg[1], arg[2], arg[3], arg[4]
+local format, phase, folder = arg[1], arg[2], arg[3]
 local rate = 48000
 local plugin_type = format == "LV2" and ARDOUR.PluginType.LV2 or ARDOUR.PluginType.VST3
 
