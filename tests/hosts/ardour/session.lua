@@ -192,7 +192,9 @@ else
 	Session:save_state ("reopened", false, false, false, false, false)
 	render ("reopened", sync_start, sync_start + 2 * rate)
 
-	-- The tempo-synced chopper at two tempos, twice each.
+	-- The tempo-synced chopper at two tempos, twice each. Chosen after another preset:
+	-- JUCE's VST3 ignores a change to the program it is on, even one edited since.
+	load_preset ("Full Reset")
 	result ("load-chopper", load_preset ("Sync Chopper 1-16"))
 	for _, bpm in ipairs ({ 90, 140 }) do
 		local map = Temporal.TempoMap.write_copy ()
