@@ -15,6 +15,7 @@ packages=(
     xvfb xdotool imagemagick x11-utils
     jackd2 jalv lv2-dev lilv-utils sordi
     calf-plugins mda-lv2
+    ardour
     python3
 )
 
