@@ -21,15 +21,15 @@ PY
 }
 
 # True when the editor's panel is drawn with its top-left corner at ($2, $3) of the
-# screenshot $1: the top bar, the preset field and the background's bright centre.
-# Says what it found otherwise.
+# screenshot $1, at interface size $4 percent (default 100): the top bar, the preset
+# field and the background's bright centre. Says what it found otherwise.
 br_panel_at()
 {
-    local shot=$1 ex=$2 ey=$3 pixel
-    pixel=$(br_pixel "$shot" $((ex + 700)) $((ey + 42)))
+    local shot=$1 ex=$2 ey=$3 percent=${4:-100} pixel
+    pixel=$(br_pixel "$shot" $((ex + 700 * percent / 100)) $((ey + 42 * percent / 100)))
     br_colour_near "$pixel" "#121821" 2 || { echo "no top bar at $ex,$ey (found $pixel)"; return 1; }
-    pixel=$(br_pixel "$shot" $((ex + 200)) $((ey + 12)))
+    pixel=$(br_pixel "$shot" $((ex + 200 * percent / 100)) $((ey + 12 * percent / 100)))
     br_colour_near "$pixel" "#1F2733" 3 || { echo "no preset field at $ex,$ey (found $pixel)"; return 1; }
-    pixel=$(br_pixel "$shot" $((ex + 547)) $((ey + 100)))
+    pixel=$(br_pixel "$shot" $((ex + 547 * percent / 100)) $((ey + 100 * percent / 100)))
     br_colour_near "$pixel" "#1F2A3C" 4 || { echo "no background centre at $ex,$ey (found $pixel)"; return 1; }
 }
