@@ -121,6 +121,11 @@ void LevelMeter::paint (juce::Graphics& g)
             g.fillRect (juce::Rectangle<float> (x + 3.0f, top, 8.0f, juce::jmax (troughHeight() + 3.0f - top, 0.0f)));
         }
 
+        // Most ticks redraw only a strip of a bar; the readout's paths are not worth
+        // building then.
+        if (! g.clipRegionIntersects (readoutArea (channel)))
+            continue;
+
         g.setColour (juce::Colour (0xff121720));
         g.fillRoundedRectangle (x - 15.0f, height - 20.0f, 44.0f, 20.0f, 4.0f);
         g.setColour (juce::Colours::white.withAlpha ((juce::uint8) 0x2E));
