@@ -59,6 +59,7 @@ juce::RectangleList<int> LevelMeter::areaChangedBy (std::array<float, 2> newLeve
                                                    std::array<float, 2> newPeakHold) const
 {
     juce::RectangleList<int> area;
+    std::array<juce::Rectangle<int>, 2> strips;
     for (size_t channel = 0; channel < 2; ++channel)
     {
         // The bar's colours are fixed on the screen (the gradient spans the whole height),
@@ -66,14 +67,26 @@ juce::RectangleList<int> LevelMeter::areaChangedBy (std::array<float, 2> newLeve
         const auto oldTop = barTop (level[channel]);
         const auto newTop = barTop (newLevel[channel]);
         if (oldTop != newTop)
-            area.add (juce::Rectangle<float> (barX (channel) + 3.0f, juce::jmin (oldTop, newTop), 8.0f,
-                                              std::abs (newTop - oldTop))
-                          .getSmallestIntegerContainer());
+            strips[channel] = juce::Rectangle<float> (barX (channel) + 3.0f, juce::jmin (oldTop, newTop), 8.0f,
+                                                      std::abs (newTop - oldTop))
+                                  .getSmallestIntegerContainer();
 
         const auto oldPeak = peakHold[channel];
         const auto newPeak = newPeakHold[channel];
         if (readoutText (oldPeak) != readoutText (newPeak) || (oldPeak > 1.0f) != (newPeak > 1.0f))
             area.add (readoutArea (channel));
+    }
+
+    // Bars that move at the same height are redrawn as one strip across both (the scale
+    // between them is drawn the same): one piece of drawing and one copy to the screen.
+    if (strips[0].getVerticalRange().intersects (strips[1].getVerticalRange()))
+    {
+        area.add (strips[0].getUnion (strips[1]));
+    }
+    else
+    {
+        area.add (strips[0]);
+        area.add (strips[1]);
     }
     return area;
 }

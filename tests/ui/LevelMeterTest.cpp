@@ -189,6 +189,7 @@ TEST (LevelMeter, NewReadingsRedrawEveryPixelTheyChangeAndLittleElse)
     const auto slowStep = std::pow (10.0f, -10.0f / 180.0f / 20.0f);
     const Case cases[] {
         { "slow fade, one tick", { 0.1f, 0.2f }, { 0.3f, 0.3f }, { 0.1f * slowStep, 0.2f * slowStep }, { 0.3f, 0.3f }, 2, false },
+        { "slow fade of a centred tone", { 0.1f, 0.1f }, { 0.3f, 0.3f }, { 0.1f * slowStep, 0.1f * slowStep }, { 0.3f, 0.3f }, 2, false },
         { "falls a lot", { 0.9f, 0.9f }, { 0.9f, 0.9f }, { 0.05f, 0.9f }, { 0.9f, 0.9f }, -1, false },
         { "falls silent", { 0.01f, 0.0f }, { 0.5f, 0.0f }, { 0.0f, 0.0f }, { 0.5f, 0.0f }, -1, false },
         { "a peak arrives", { 0.0f, 0.0f }, { 0.0f, 0.0f }, { 0.5f, 0.25f }, { 0.5f, 0.25f }, -1, true },
