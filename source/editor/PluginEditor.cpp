@@ -313,24 +313,18 @@ void BrellumEditor::refresh()
     feedMeter (amMeter, amOn ? engine.amGain.load() : 1.0f, amOn);
     feedMeter (fmMeter, fmOn ? engine.fmValue.load() : 0.0f, fmOn);
 
-    // Take-and-clear: the audio thread only ever raises the peaks. The meter is drawn
-    // again when a bar moves by more than a fraction of a pixel or a readout changes;
-    // a silent meter costs nothing.
+    // Take-and-clear: the audio thread only ever raises the peaks. The meter gets its
+    // readings on every tick and draws again exactly the pixels they change, so a slow
+    // fade, however little it moves per tick, ends where the level is, and a silent
+    // meter costs nothing.
     const float peaks[] { engine.peakL.exchange (0.0f), engine.peakR.exchange (0.0f) };
-    bool levelMoved = false;
+    std::array<float, 2> level, hold;
     for (size_t c = 0; c < 2; ++c)
     {
-        using Meter = br::ui::LevelMeter;
-        const auto level = juce::jmax (levelMeter.level[c] * 0.82f, peaks[c]);
-        const auto hold = juce::jmax (levelMeter.peakHold[c], peaks[c]);
-        levelMoved = levelMoved || std::abs (Meter::barFraction (level) - Meter::barFraction (levelMeter.level[c])) > 0.002f
-                     || (Meter::barFraction (level) == 0.0f) != (Meter::barFraction (levelMeter.level[c]) == 0.0f)
-                     || Meter::readoutText (hold) != Meter::readoutText (levelMeter.peakHold[c]);
-        levelMeter.level[c] = level;
-        levelMeter.peakHold[c] = hold;
+        level[c] = juce::jmax (levelMeter.level[c] * 0.82f, peaks[c]);
+        hold[c] = juce::jmax (levelMeter.peakHold[c], peaks[c]);
     }
-    if (levelMoved)
-        levelMeter.repaint();
+    levelMeter.setReadings (level, hold);
 
     // In "Auto" the boxes show the rate the host tempo gives, which can change at any
     // block; they are drawn again when their text does.

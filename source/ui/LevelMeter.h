@@ -25,10 +25,28 @@ public:
     /** Readout for a linear amplitude: "-Inf" at or below 1e-6, else dB with one decimal. */
     static juce::String readoutText (float amplitude);
 
+    /** The pixels that new levels and peak holds change: the part of each bar between its
+        old and its new top, and a readout whose text or colour changes. Empty when the
+        meter would look the same. */
+    juce::RectangleList<int> areaChangedBy (std::array<float, 2> newLevel, std::array<float, 2> newPeakHold) const;
+    /** Stores new levels and peak holds and repaints the area they change. Meant for every
+        refresh tick: a bar that creeps by less than a pixel per tick still ends where the
+        level is. */
+    void setReadings (std::array<float, 2> newLevel, std::array<float, 2> newPeakHold);
+
     void mouseDown (const juce::MouseEvent&) override;
     void paint (juce::Graphics&) override;
 
 private:
+    float barHeight() const;
+    float troughHeight() const;
+    /** Left edge of a channel's bar frame. */
+    float barX (size_t channel) const;
+    /** Where the top of a bar showing this amplitude is drawn; the trough's bottom when empty. */
+    float barTop (float amplitude) const;
+    /** Everything a channel's readout draws: its box, outline and text. */
+    juce::Rectangle<int> readoutArea (size_t channel) const;
+
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (LevelMeter)
 };
 } // namespace br::ui

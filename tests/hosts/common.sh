@@ -133,15 +133,19 @@ PY
 }
 
 # Writes the settings file the app reads at start-up, holding the plug-in state $1
-# ("filterState") as the app itself saves it.
+# ("filterState") as the app itself saves it, and any further settings given as
+# NAME=VALUE (e.g. shouldMuteInput=0, so that the app passes its input on).
 br_write_saved_state()
 {
+    local state=$1 setting
+    shift
     mkdir -p "$HOME/.config"
-    cat >"$HOME/.config/Quorvane.settings" <<XML
-<?xml version="1.0" encoding="UTF-8"?>
-
-<PROPERTIES>
-  <VALUE name="filterState" val="$1"/>
-</PROPERTIES>
-XML
+    {
+        printf '<?xml version="1.0" encoding="UTF-8"?>\n\n<PROPERTIES>\n'
+        printf '  <VALUE name="filterState" val="%s"/>\n' "$state"
+        for setting in "$@"; do
+            printf '  <VALUE name="%s" val="%s"/>\n' "${setting%%=*}" "${setting#*=}"
+        done
+        printf '</PROPERTIES>\n'
+    } >"$HOME/.config/Quorvane.settings"
 }

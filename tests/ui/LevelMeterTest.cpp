@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace
 {
 namespace colours = br::ui::colours;
@@ -170,5 +172,65 @@ TEST (LevelMeter, ClearsBothPeakHoldsOnAnyClick)
         EXPECT_EQ (meter.peakHold[0], 0.0f);
         EXPECT_EQ (meter.peakHold[1], 0.0f);
         EXPECT_EQ (meter.level[0], 0.5f) << "the bars are the owner's";
+    }
+}
+
+TEST (LevelMeter, NewReadingsRedrawEveryPixelTheyChangeAndLittleElse)
+{
+    using Pair = std::array<float, 2>;
+    struct Case
+    {
+        const char* what;
+        Pair fromLevel, fromPeak, toLevel, toPeak;
+        int barRows; // the most rows redrawn per bar; 0: the bars are left alone, -1: any
+        bool readout; // whether a readout is redrawn
+    };
+    // One tick of a 10 dB fade over 6 s moves a bar by about a tenth of a pixel.
+    const auto slowStep = std::pow (10.0f, -10.0f / 180.0f / 20.0f);
+    const Case cases[] {
+        { "slow fade, one tick", { 0.1f, 0.2f }, { 0.3f, 0.3f }, { 0.1f * slowStep, 0.2f * slowStep }, { 0.3f, 0.3f }, 2, false },
+        { "slow fade of a centred tone", { 0.1f, 0.1f }, { 0.3f, 0.3f }, { 0.1f * slowStep, 0.1f * slowStep }, { 0.3f, 0.3f }, 2, false },
+        { "falls a lot", { 0.9f, 0.9f }, { 0.9f, 0.9f }, { 0.05f, 0.9f }, { 0.9f, 0.9f }, -1, false },
+        { "falls silent", { 0.01f, 0.0f }, { 0.5f, 0.0f }, { 0.0f, 0.0f }, { 0.5f, 0.0f }, -1, false },
+        { "a peak arrives", { 0.0f, 0.0f }, { 0.0f, 0.0f }, { 0.5f, 0.25f }, { 0.5f, 0.25f }, -1, true },
+        { "the readout changes", { 0.5f, 0.5f }, { 0.5f, 0.5f }, { 0.5f, 0.5f }, { 0.6f, 0.5f }, 0, true },
+        { "over full scale by a hair", { 1.0f, 0.0f }, { 1.0f, 0.0f }, { 1.0f, 0.0f }, { 1.00001f, 0.0f }, 0, true },
+        { "nothing changes", { 0.3f, 0.3f }, { 0.4f, 0.4f }, { 0.3f, 0.3f }, { 0.4f, 0.4f }, 0, false },
+        { "silent stays silent", { 1.0e-7f, 0.0f }, { 0.0f, 0.0f }, { 0.0f, 1.0e-7f }, { 0.0f, 0.0f }, 0, false },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.what);
+        LevelMeter meter;
+        meter.setBounds (0, 0, 110, 200);
+        meter.level = c.fromLevel;
+        meter.peakHold = c.fromPeak;
+        const auto before = br::test::paintComponent (meter);
+        const auto area = meter.areaChangedBy (c.toLevel, c.toPeak);
+        meter.setReadings (c.toLevel, c.toPeak);
+        EXPECT_EQ (meter.level, c.toLevel);
+        EXPECT_EQ (meter.peakHold, c.toPeak);
+        const auto after = br::test::paintComponent (meter);
+
+        bool changed = false;
+        for (int y = 0; y < before.getHeight(); ++y)
+            for (int x = 0; x < before.getWidth(); ++x)
+                if (before.getPixelAt (x, y) != after.getPixelAt (x, y))
+                {
+                    changed = true;
+                    ASSERT_TRUE (area.containsPoint ({ x, y })) << x << "," << y << " outside " << area.getBounds().toString();
+                }
+        EXPECT_EQ (changed, c.barRows != 0 || c.readout) << "the case moves what it says";
+
+        auto bars = area;
+        bars.clipTo (juce::Rectangle<int> (0, 0, 110, 160));
+        auto readouts = area;
+        readouts.clipTo (juce::Rectangle<int> (0, 160, 110, 40));
+        EXPECT_EQ (bars.isEmpty(), c.barRows == 0) << bars.getBounds().toString();
+        EXPECT_EQ (readouts.isEmpty(), ! c.readout) << readouts.getBounds().toString();
+        for (const auto& r : bars)
+            if (c.barRows > 0)
+                EXPECT_LE (r.getHeight(), c.barRows) << r.toString();
     }
 }

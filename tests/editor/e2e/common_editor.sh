@@ -21,32 +21,34 @@ PY
 }
 
 # True when the editor's panel is drawn with its top-left corner at ($2, $3) of the
-# screenshot $1: the top bar, the preset field and the background's bright centre.
-# Says what it found otherwise.
+# screenshot $1, at interface size $4 percent (default 100): the top bar, the preset
+# field and the background's bright centre. Says what it found otherwise.
 br_panel_at()
 {
-    local shot=$1 ex=$2 ey=$3 pixel
-    pixel=$(br_pixel "$shot" $((ex + 700)) $((ey + 42)))
+    local shot=$1 ex=$2 ey=$3 percent=${4:-100} pixel
+    pixel=$(br_pixel "$shot" $((ex + 700 * percent / 100)) $((ey + 42 * percent / 100)))
     br_colour_near "$pixel" "#121821" 2 || { echo "no top bar at $ex,$ey (found $pixel)"; return 1; }
-    pixel=$(br_pixel "$shot" $((ex + 200)) $((ey + 12)))
+    pixel=$(br_pixel "$shot" $((ex + 200 * percent / 100)) $((ey + 12 * percent / 100)))
     br_colour_near "$pixel" "#1F2733" 3 || { echo "no preset field at $ex,$ey (found $pixel)"; return 1; }
-    pixel=$(br_pixel "$shot" $((ex + 547)) $((ey + 100)))
+    pixel=$(br_pixel "$shot" $((ex + 547 * percent / 100)) $((ey + 100 * percent / 100)))
     br_colour_near "$pixel" "#1F2A3C" 4 || { echo "no background centre at $ex,$ey (found $pixel)"; return 1; }
 }
 
 # Waits until the standalone app's window ($window, from br_launch_app) shows the editor
-# panel of $1 x $2 pixels (default 1094 x 594) and sets ex, ey to the panel's top-left
-# screen corner. The wrapper puts its title bar (and any notice) above the editor and a
-# one-pixel border around the window, and the window may still settle after it first
-# appears, so this looks until the panel is where the geometry says.
+# panel at interface size $1 percent (default 100) and sets ex, ey to the panel's
+# top-left screen corner; the screenshot it was found in is left in $BR_TMP/editor.png.
+# The wrapper puts its title bar (and any notice) above the editor and a one-pixel
+# border around the window, and the window may still settle after it first appears, so
+# this looks until the panel is where the geometry says.
 br_find_editor()
 {
-    local width=${1:-1094} height=${2:-594} found=""
+    local percent=${1:-100} found=""
+    local width=$((1094 * percent / 100)) height=$((594 * percent / 100))
     for _ in $(seq 1 30); do
         eval "$(xdotool getwindowgeometry --shell "$window")"
         ex=$((X + 1)); ey=$((Y + HEIGHT - 1 - height))
         import -window root "$BR_TMP/editor.png"
-        if [ "$WIDTH" -eq $((width + 2)) ] && found=$(br_panel_at "$BR_TMP/editor.png" "$ex" "$ey"); then
+        if [ "$WIDTH" -eq $((width + 2)) ] && found=$(br_panel_at "$BR_TMP/editor.png" "$ex" "$ey" "$percent"); then
             return 0
         fi
         sleep 0.5
