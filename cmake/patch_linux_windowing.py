@@ -3,8 +3,8 @@ of its Linux window peer (native/juce_linux_Windowing.cpp) instead of the origin
 
 The fault: JUCE reads X events only when the display connection's socket turns readable.
 Xlib, though, moves every event that has already arrived into its own queue whenever it
-waits for a reply (the XSync after a shared-memory image is made, XGetGeometry, ...), and
-such events leave the socket empty. The Expose events of a window that has just grown, or
+waits for a reply (the XSync after a shared-memory image is made, the one after a window
+is destroyed, XGetGeometry, ...), and such events leave the socket empty. The Expose events of a window that has just grown, or
 of the area a closed dialog uncovered, then sit in that queue until some unrelated event
 (a mouse move) wakes the loop, and the window shows black or the dialog's old image until
 then. The peer's vertical-blank timer, which runs for every window while it exists, now
