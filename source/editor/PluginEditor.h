@@ -125,10 +125,6 @@ public:
 
     /** The about box's message. */
     static juce::String aboutText();
-    /** The file the quick save would overwrite and the delete item would delete:
-        the current user preset's own file, or an empty File when the folder has
-        changed so that the current preset cannot be told apart from another one. */
-    juce::File currentPresetFile() const;
 
     //==========================================================================
     // The children, in construction order. Public so that tests and the renderer can

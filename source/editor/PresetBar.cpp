@@ -272,58 +272,39 @@ void BrellumEditor::showMainMenu()
 }
 
 //==============================================================================
-juce::File BrellumEditor::currentPresetFile() const
-{
-    auto& presets = processor.presetManager;
-    if (const auto own = presets.currentUserFile(); own != juce::File())
-        return own;
-
-    // A restored state knows the preset by name and position only. The file at that
-    // position is ours when it carries that very name.
-    const auto current = presets.current();
-    if (current.file != juce::File())
-        return {};
-
-    const auto userPresets = presets.getUserPresets();
-    const auto position = current.index - PresetManager::numFactoryPresets();
-    if (juce::isPositiveAndBelow (position, userPresets.size())
-        && userPresets[position].getFileNameWithoutExtension() == current.name)
-        return userPresets[position];
-
-    return {};
-}
-
 void BrellumEditor::quickSave()
 {
-    const auto target = currentPresetFile();
-    if (target == juce::File())
-    {
-        savePresetWithNameDialog();
-        return;
-    }
+    auto& presets = processor.presetManager;
 
-    writePreset (target);
+    switch (presets.quickSave())
+    {
+        case PresetManager::QuickSave::saved: break;
+        case PresetManager::QuickSave::needsName: savePresetWithNameDialog(); break;
+        // A failed save changes nothing, so the preset's file is still the one tried.
+        case PresetManager::QuickSave::failed:
+            showFailure ("Preset not saved", whyNotWritten (presets.currentUserFile()));
+            break;
+    }
 }
 
 void BrellumEditor::deleteCurrentPreset()
 {
     auto& presets = processor.presetManager;
-    const auto target = currentPresetFile();
 
-    if (target == juce::File())
+    if (presets.deleteCurrent())
     {
-        if (presets.getCurrentIndex() >= PresetManager::numFactoryPresets())
-            showFailure ("Preset not deleted",
-                         "The preset folder has changed since \"" + presets.getCurrentName()
-                             + "\" was loaded, so its file cannot be told apart from another preset's. "
-                               "Nothing was deleted.");
+        presets.loadDefaults();
         return;
     }
 
-    if (presets.deleteUser (target))
-        presets.loadDefaults();
-    else
+    // Nothing changed: the preset's file, if it has one, is still the one tried.
+    if (const auto target = presets.currentUserFile(); target != juce::File())
         showFailure ("Preset not deleted", whyNotDeleted (target));
+    else if (presets.getCurrentIndex() >= PresetManager::numFactoryPresets())
+        showFailure ("Preset not deleted",
+                     "The preset folder has changed since \"" + presets.getCurrentName()
+                         + "\" was loaded, so its file cannot be told apart from another preset's. "
+                           "Nothing was deleted.");
 }
 
 void BrellumEditor::saveUnderName (const juce::String& typedName)

@@ -417,15 +417,20 @@ juce::File PresetManager::currentUserFile() const
     const auto now = current();
     const auto position = juce::int64 (now.index) - numFactoryPresets();
 
-    if (position < 0 || now.file == juce::File())
+    if (position < 0)
         return {};
 
     const auto list = getUserPresets();
 
-    if (position >= list.size() || ! samePath (list[int (position)], now.file))
+    if (position >= list.size())
         return {};
 
-    return now.file;
+    const auto& listed = list[int (position)];
+
+    if (now.file != juce::File())
+        return samePath (listed, now.file) ? now.file : juce::File();
+
+    return listed.getFileNameWithoutExtension() == now.name ? listed : juce::File();
 }
 
 PresetManager::QuickSave PresetManager::quickSave()

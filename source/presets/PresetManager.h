@@ -13,7 +13,7 @@ namespace br
 /** Which preset is current: its display name, its combined index (0 … F-1 factory,
     F and above the user presets in sorted order, -1 none) and, for a user preset,
     the file it was loaded from or saved to (empty otherwise, and after a restore:
-    states do not carry paths). */
+    states do not carry paths; see currentUserFile). */
 struct PresetIdentity
 {
     juce::String name;
@@ -108,15 +108,19 @@ public:
     void step (int offset);
 
     //==========================================================================
-    // For the preset bar. The position of a user preset is fixed when it is loaded or
-    // saved; files added or removed behind our back shift the list, and the file at
-    // that position can then be another preset. Writes and deletes therefore act only
-    // on the very file the current preset came from.
+    // For the preset bar's save button and "Delete" item. The position of a user
+    // preset is fixed when it is loaded or saved; files added or removed behind our
+    // back shift the list, and the file at that position can then be another preset.
+    // Writes and deletes therefore act only on the current preset's own file.
 
-    /** The current user preset's file when the current index is a user position and
-        the file at that position in a fresh listing is exactly (case-sensitive path)
-        the file it was loaded from or saved to; otherwise an empty File. The preset
-        menu enables "Delete" only when this is not empty. */
+    /** The current user preset's own file, or an empty File. The current index must be
+        a user position, and the file at that position in a fresh listing must be
+        - exactly (case-sensitive path) the file the preset was loaded from or saved
+          to, when that is known;
+        - otherwise (a restored state carries no path) named exactly as the preset,
+          without its extension: across a restart the preset's own file still stands
+          there under that name, while a file that has taken its position since
+          carries another one. */
     juce::File currentUserFile() const;
 
     enum class QuickSave

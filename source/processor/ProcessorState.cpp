@@ -80,8 +80,8 @@ void BrellumProcessor::setStateInformation (const void* data, int sizeInBytes)
         presetManager.applyState (juce::ValueTree::fromXml (*block));
     }
 
-    // A state carries no paths: the restored preset has no file to overwrite or delete
-    // until it is loaded or saved again.
+    // A state carries no paths: the preset manager finds a restored user preset's file
+    // again by its name and position.
     const br::PresetIdentity livePreset { document->getStringAttribute ("presetName", "Full Reset"),
                                           br::intAttribute (*document, "presetIndex", -1),
                                           {} };

@@ -273,7 +273,7 @@ TEST_F (EditorTest, QuickSaveOverwritesTheCurrentUserPresetInPlace)
     EXPECT_EQ (value ("rate"), 7.0f) << "the file was overwritten";
 }
 
-TEST_F (EditorTest, QuickSaveAfterARestartFindsThePresetByItsName)
+TEST_F (EditorTest, QuickSaveAfterARestartOverwritesThePresetFoundByItsName)
 {
     const auto banana = userPreset ("Banana", 5.0f);
     ASSERT_TRUE (presets().loadFile (banana));
@@ -282,10 +282,17 @@ TEST_F (EditorTest, QuickSaveAfterARestartFindsThePresetByItsName)
     BrellumProcessor restarted;
     restore (restarted, state);
     BrellumEditor second (restarted);
-    EXPECT_EQ (second.currentPresetFile(), banana);
+    setValue (restarted, "rate", 7.0f);
+    second.saveButton.triggerClick();
+    pumpPending();
+    EXPECT_FALSE (anythingModal()) << "no dialog";
+    ASSERT_TRUE (presets().loadFile (banana));
+    EXPECT_EQ (value ("rate"), 7.0f) << "the file was overwritten";
 
     userPreset ("Aardvark"); // now another preset stands at Banana's position
-    EXPECT_EQ (second.currentPresetFile(), juce::File()) << "never another preset's file";
+    BrellumProcessor shifted;
+    restore (shifted, state);
+    EXPECT_EQ (shifted.presetManager.currentUserFile(), juce::File()) << "never another preset's file";
 }
 
 TEST_F (EditorTest, SavesUnderATrimmedLegalName)

@@ -494,3 +494,44 @@ TEST_F (PresetManagerTest, ASavedPresetIsItsOwnQuickSaveTarget)
     ASSERT_TRUE (manager.saveToFile (file));
     EXPECT_EQ (manager.currentUserFile(), file);
 }
+
+TEST_F (PresetManagerTest, ARestoredPresetWithoutItsPathIsKnownByItsNameAtItsPosition)
+{
+    const auto a = userPreset ("a");
+    const auto b = userPreset ("b");
+
+    const struct
+    {
+        const char* what;
+        juce::String name;
+        int index;
+        juce::File file;
+    } cases[] {
+        { "its name at its position", "b", F + 1, b },
+        { "another preset's name at its position", "a", F + 1, {} },
+        { "its name at another preset's position", "b", F, {} },
+        { "its name in another case", "B", F + 1, {} },
+        { "a position past the list", "b", F + 2, {} },
+        { "a factory index", "b", 3, {} },
+        { "no listed preset", "b", -1, {} },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.what);
+        manager.setCurrent ({ c.name, c.index, {} });
+        EXPECT_EQ (manager.currentUserFile(), c.file);
+    }
+
+    const auto aText = a.loadFileAsString();
+    manager.setCurrent ({ "b", F, {} });
+    EXPECT_EQ (manager.quickSave(), br::PresetManager::QuickSave::needsName);
+    EXPECT_FALSE (manager.deleteCurrent());
+    EXPECT_EQ (a.loadFileAsString(), aText);
+
+    manager.setCurrent ({ "b", F + 1, {} });
+    EXPECT_TRUE (manager.deleteCurrent());
+    EXPECT_FALSE (b.exists());
+    EXPECT_TRUE (a.existsAsFile());
+    EXPECT_EQ (manager.getCurrentIndex(), -1);
+}

@@ -391,7 +391,7 @@ TEST (ProcessorState, AnAcceptedRestoreClearsTheUndoHistory)
     EXPECT_FALSE (processor.undoManager.canUndo());
 }
 
-TEST (ProcessorState, ARestoredUserPresetHasNoFileToOverwrite)
+TEST (ProcessorState, ARestoredUserPresetIsSavedOverItsOwnFile)
 {
     TestHome home;
     BrellumProcessor processor;
@@ -402,5 +402,10 @@ TEST (ProcessorState, ARestoredUserPresetHasNoFileToOverwrite)
     BrellumProcessor other;
     restore (other, stateOf (processor));
     EXPECT_EQ (other.presetManager.getCurrentIndex(), 20);
-    EXPECT_EQ (other.presetManager.quickSave(), br::PresetManager::QuickSave::needsName);
+    EXPECT_EQ (other.presetManager.currentUserFile(), file) << "found again by its name at its position";
+
+    setValue (other, "rate", 7.0f);
+    EXPECT_EQ (other.presetManager.quickSave(), br::PresetManager::QuickSave::saved);
+    ASSERT_TRUE (processor.presetManager.loadFile (file));
+    EXPECT_EQ (valuesOf (processor).at ("rate"), 7.0f);
 }
