@@ -116,6 +116,11 @@ private:
         void cancelAndWait();
     };
 
+    /** Clears the undo history after a load, save, switch or restore. On the message
+        thread it first flushes pending parameter values into the tree, which would
+        otherwise arrive a timer tick later as fresh undo steps of the load itself.
+        Elsewhere it leaves both to the message thread: the undo manager is not
+        thread-safe and the editor uses it. */
     class UndoHistoryReset : private MessageThreadUpdate
     {
     public:
