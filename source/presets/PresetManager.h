@@ -29,7 +29,7 @@ struct PresetIdentity
     Threads. Operations run on the message thread, except that the processor's program
     and state hooks may call `loadFactory`, `applyState`, `captureState`,
     `setCurrent` and `current` from whatever thread the host uses. The identity is
-    guarded by `getLock()`, which is only ever held for copying fields, never while
+    guarded by a lock of its own, which is only ever held for copying fields, never while
     parameters are set, files are touched or callbacks run: a host thread waiting for
     it can never wait on the message thread in turn. Parameter values go through the
     parameter tree's atomics. Nothing here is for the audio thread. Failures are
@@ -146,10 +146,6 @@ public:
         touching parameters or running onChange. The name is limited (limitName). */
     void setCurrent (const PresetIdentity& identity);
 
-    /** Guards the identity; the processor also guards its parked set-up with it so that
-        both are read together. Leaf lock: hold it only to copy fields. */
-    juce::CriticalSection& getLock() const noexcept { return lock; }
-
     /** The parameter tree's type ("Parameters"): the tag of every parameter block. */
     const juce::Identifier& getStateType() const noexcept { return stateType; }
 
@@ -161,6 +157,7 @@ private:
     int indexInList (const juce::File& file) const;
 
     juce::AudioProcessorValueTreeState& parameters;
+    /** Guards `identity`. A leaf: nothing else is ever taken while it is held. */
     mutable juce::CriticalSection lock;
     PresetIdentity identity;
 

@@ -30,10 +30,7 @@ BrellumProcessor::BrellumProcessor()
     };
 
     // Set-up B starts as a copy of A.
-    otherSetupState = presetManager.captureState();
-    otherSetupPresetName = presetManager.getCurrentName();
-    otherSetupPresetIndex = 0;
-    otherSetupIsModified = false;
+    copySetupToOther();
 }
 
 BrellumProcessor::~BrellumProcessor()

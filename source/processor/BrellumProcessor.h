@@ -79,13 +79,15 @@ public:
     /** Overwrites the parked set-up with the live one; nothing else changes. Message thread. */
     void copySetupToOther();
 
-    /** A consistent copy of the parked set-up; any thread. */
+    /** A set-up that is not live. The preset's file is the one its user preset was
+        loaded from or saved to; it lives in memory only, states do not carry it. */
     struct ParkedSetup
     {
         juce::ValueTree state;
         br::PresetIdentity preset;
         bool isModified = false;
     };
+    /** A consistent copy of the parked set-up; any thread. */
     ParkedSetup otherSetup() const;
 
 private:
@@ -101,11 +103,6 @@ private:
         std::atomic<int>& count;
     };
 
-    /** Clears the undo history after a load, save, switch or restore. On the message
-        thread it first flushes pending parameter values into the tree, which would
-        otherwise arrive a timer tick later as fresh undo steps of the load itself.
-        Elsewhere it leaves both to the message thread: the undo manager is not
-        thread-safe and the editor uses it. */
     /** An async update that may be destroyed on a host thread while the message thread
         is about to run it: destruction waits until the callback cannot be running. */
     class MessageThreadUpdate : protected juce::AsyncUpdater
@@ -156,13 +153,18 @@ private:
 
     std::array<std::atomic<float>*, br::numParams> rawValues {};
 
-    // The parked set-up, guarded by presetManager.getLock(). The file is the one its
-    // user preset was loaded from or saved to; it lives in memory only.
-    juce::ValueTree otherSetupState;
-    juce::String otherSetupPresetName;
-    int otherSetupPresetIndex = 0;
-    bool otherSetupIsModified = false;
-    juce::File otherSetupPresetFile;
+    /** The live set-up as it would be parked, around a parameter block already taken
+        (outside the lock: it reads only atomics). Call with `parkedLock` held, so that
+        the identity and `modified` are read in the same step as the parked set-up. */
+    ParkedSetup liveSetup (juce::ValueTree liveState) const;
+
+    /** Guards `parked`, and makes a switch, a copy, a state save and a restore each one
+        step for the others: the live identity, `modified` and `activeSetup` are read
+        and written together with it. Taken by the message thread and by hosts' threads
+        saving or restoring a state, never by the audio thread. Held only to copy
+        fields; inside it the preset manager's own lock may be taken, never the reverse. */
+    mutable juce::CriticalSection parkedLock;
+    ParkedSetup parked;
 
     UndoHistoryReset undoHistoryReset { *this };
     ParameterEcho parameterEcho { *this };

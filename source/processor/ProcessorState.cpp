@@ -36,10 +36,10 @@ void BrellumProcessor::getStateInformation (juce::MemoryBlock& destData)
     const auto liveState = presetManager.captureState();
 
     juce::XmlElement root (stateTag);
-    ParkedSetup parked;
+    ParkedSetup parkedCopy;
 
     {
-        const juce::ScopedLock sl (presetManager.getLock());
+        const juce::ScopedLock sl (parkedLock);
         const auto livePreset = presetManager.current();
 
         root.setAttribute ("presetName", livePreset.name);
@@ -48,18 +48,18 @@ void BrellumProcessor::getStateInformation (juce::MemoryBlock& destData)
         root.setAttribute ("activeSetup", activeSetup.load());
         root.setAttribute ("uiScale", static_cast<double> (uiScale.load()));
 
-        parked = { otherSetupState, { otherSetupPresetName, otherSetupPresetIndex, {} }, otherSetupIsModified };
+        parkedCopy = parked;
     }
 
     root.addChildElement (liveState.createXml().release());
 
     auto* other = root.createNewChildElement (otherSetupTag);
-    other->setAttribute ("presetName", parked.preset.name);
-    other->setAttribute ("presetIndex", parked.preset.index);
-    other->setAttribute ("modified", flag (parked.isModified));
+    other->setAttribute ("presetName", parkedCopy.preset.name);
+    other->setAttribute ("presetIndex", parkedCopy.preset.index);
+    other->setAttribute ("modified", flag (parkedCopy.isModified));
 
-    if (parked.state.isValid())
-        if (auto xml = parked.state.createXml())
+    if (parkedCopy.state.isValid())
+        if (auto xml = parkedCopy.state.createXml())
             other->addChildElement (xml.release());
 
     copyXmlToBinary (root, destData);
@@ -99,7 +99,7 @@ void BrellumProcessor::setStateInformation (const void* data, int sizeInBytes)
             otherState = presetManager.normaliseState (juce::ValueTree::fromXml (*otherBlock));
 
     {
-        const juce::ScopedLock sl (presetManager.getLock());
+        const juce::ScopedLock sl (parkedLock);
         presetManager.setCurrent (livePreset);
         modified.store (wasModified);
         activeSetup.store (setup);
@@ -107,13 +107,13 @@ void BrellumProcessor::setStateInformation (const void* data, int sizeInBytes)
 
         if (other != nullptr)
         {
-            otherSetupPresetName = br::PresetManager::limitName (other->getStringAttribute ("presetName"));
-            otherSetupPresetIndex = br::intAttribute (*other, "presetIndex", -1);
-            otherSetupIsModified = other->getBoolAttribute ("modified", false);
-            otherSetupPresetFile = juce::File();
+            parked.preset = { br::PresetManager::limitName (other->getStringAttribute ("presetName")),
+                              br::intAttribute (*other, "presetIndex", -1),
+                              {} };
+            parked.isModified = other->getBoolAttribute ("modified", false);
 
             if (otherState.isValid())
-                otherSetupState = otherState;
+                parked.state = otherState;
         }
     }
 

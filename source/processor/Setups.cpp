@@ -1,5 +1,7 @@
 #include "processor/BrellumProcessor.h"
 
+#include <utility>
+
 void BrellumProcessor::selectSetup (int index)
 {
     if (static_cast<unsigned> (index) > 1u || index == activeSetup.load())
@@ -9,18 +11,8 @@ void BrellumProcessor::selectSetup (int index)
     ParkedSetup incoming;
 
     {
-        const juce::ScopedLock sl (presetManager.getLock());
-        const auto livePreset = presetManager.current();
-
-        incoming = { otherSetupState,
-                     { otherSetupPresetName, otherSetupPresetIndex, otherSetupPresetFile },
-                     otherSetupIsModified };
-
-        otherSetupState = liveState;
-        otherSetupPresetName = livePreset.name;
-        otherSetupPresetIndex = livePreset.index;
-        otherSetupPresetFile = livePreset.file;
-        otherSetupIsModified = modified.load();
+        const juce::ScopedLock sl (parkedLock);
+        incoming = std::exchange (parked, liveSetup (liveState));
         activeSetup.store (index);
     }
 
@@ -32,7 +24,7 @@ void BrellumProcessor::selectSetup (int index)
     }
 
     {
-        const juce::ScopedLock sl (presetManager.getLock());
+        const juce::ScopedLock sl (parkedLock);
         presetManager.setCurrent (incoming.preset);
         modified.store (incoming.isModified);
     }
@@ -44,19 +36,19 @@ void BrellumProcessor::copySetupToOther()
 {
     const auto liveState = presetManager.captureState();
 
-    const juce::ScopedLock sl (presetManager.getLock());
-    const auto livePreset = presetManager.current();
-    otherSetupState = liveState;
-    otherSetupPresetName = livePreset.name;
-    otherSetupPresetIndex = livePreset.index;
-    otherSetupPresetFile = livePreset.file;
-    otherSetupIsModified = modified.load();
+    const juce::ScopedLock sl (parkedLock);
+    parked = liveSetup (liveState);
 }
 
 BrellumProcessor::ParkedSetup BrellumProcessor::otherSetup() const
 {
-    const juce::ScopedLock sl (presetManager.getLock());
-    return { otherSetupState, { otherSetupPresetName, otherSetupPresetIndex, otherSetupPresetFile }, otherSetupIsModified };
+    const juce::ScopedLock sl (parkedLock);
+    return parked;
+}
+
+BrellumProcessor::ParkedSetup BrellumProcessor::liveSetup (juce::ValueTree liveState) const
+{
+    return { std::move (liveState), presetManager.current(), modified.load() };
 }
 
 //==============================================================================
