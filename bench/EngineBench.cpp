@@ -39,27 +39,6 @@ struct DenormalsOff
 
 constexpr int framesPerRun = 8192; // each iteration processes this many frames in blocks
 
-BlockParams defaultParams()
-{
-    BlockParams p;
-    p[Param::sync] = 0.0f;
-    p[Param::rate] = 0.2f;
-    p[Param::xFactor] = 3.0f;
-    p[Param::waveform] = 4.0f;
-    p[Param::amDepth] = 50.0f;
-    p[Param::amOn] = 1.0f;
-    p[Param::amPhase] = 0.0f;
-    p[Param::rotCenter] = 0.0f;
-    p[Param::rotOn] = 1.0f;
-    p[Param::rotRange] = 90.0f;
-    p[Param::fmDepth] = 50.0f;
-    p[Param::fmOn] = 1.0f;
-    p[Param::fmPhase] = 0.0f;
-    p[Param::gain] = 0.0f;
-    p[Param::mix] = 100.0f;
-    return p;
-}
-
 enum class Setting
 {
     defaults,
@@ -75,7 +54,7 @@ enum class Setting
 
 BlockParams paramsFor (Setting s)
 {
-    auto p = defaultParams();
+    auto p = br::dsp::defaultBlockParams();
     switch (s)
     {
     case Setting::allStagesOff:

@@ -16,6 +16,15 @@ struct BlockParams
     float& operator[] (Param p) noexcept { return values[static_cast<std::size_t> (paramIndex (p))]; }
 };
 
+/** The settings of a fresh instance, from the parameter table. */
+constexpr BlockParams defaultBlockParams() noexcept
+{
+    BlockParams p;
+    for (const auto& spec : parameterTable)
+        p[spec.param] = spec.defaultValue;
+    return p;
+}
+
 /** What the host told us about its position for this block; every field is
     meaningful only when its flag says so. */
 struct HostTiming

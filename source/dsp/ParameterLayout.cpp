@@ -1,5 +1,5 @@
 #include "dsp/ParameterLayout.h"
-#include "dsp/Parameters.h"
+#include "dsp/ValueText.h"
 
 #include <cmath>
 
@@ -11,13 +11,19 @@ namespace
 // halves go away from zero to keep -0.125 and 0.125 mirror images.
 float roundHalfAway (float x) { return std::round (x); }
 
-juce::NormalisableRange<float> logRange (float start, float end)
+/** The value nearest to v on a grid of `resolution` steps per unit, within start..end. */
+float snapToGrid (float v, float start, float end, float resolution)
+{
+    return juce::jlimit (start, end, roundHalfAway (v * resolution) / resolution);
+}
+
+juce::NormalisableRange<float> logRange (float start, float end, float resolution)
 {
     return { start,
              end,
              [] (float s, float e, float p) { return s * std::pow (e / s, p); },
              [] (float s, float e, float v) { return std::log (v / s) / std::log (e / s); },
-             [] (float s, float e, float v) { return snapLog (v, s, e); } };
+             [resolution] (float s, float e, float v) { return snapToGrid (v, s, e, resolution); } };
 }
 
 juce::NormalisableRange<float> linearRange (float start, float end, float resolution)
@@ -26,26 +32,84 @@ juce::NormalisableRange<float> linearRange (float start, float end, float resolu
              end,
              [] (float s, float e, float p) { return s + (e - s) * p; },
              [] (float s, float e, float v) { return (v - s) / (e - s); },
-             [resolution] (float s, float e, float v) { return snapLinear (v, s, e, resolution); } };
+             [resolution] (float s, float e, float v) { return snapToGrid (v, s, e, resolution); } };
 }
 
-juce::ParameterID pid (const char* id) { return { id, 1 }; }
-
-std::unique_ptr<juce::AudioParameterFloat> percent (const char* id, const char* name, float defaultValue)
+juce::NormalisableRange<float> rangeOf (const ParamSpec& spec)
 {
-    return std::make_unique<juce::AudioParameterFloat> (
-        pid (id), name, linearRange (0.0f, 100.0f, 10.0f), defaultValue,
-        juce::AudioParameterFloatAttributes().withLabel ("%").withStringFromValueFunction (
-            [] (float v, int) { return wholeNumberText (v); }));
+    // The custom ranges snap to 1 / step: 100 steps per Hz for 0.01, 10 per unit for 0.1.
+    switch (spec.mapping)
+    {
+        case Mapping::logarithmic: return logRange (spec.min, spec.max, 1.0f / spec.step);
+        case Mapping::linear: return linearRange (spec.min, spec.max, 1.0f / spec.step);
+        case Mapping::wholeSteps:
+        case Mapping::choice:
+        case Mapping::toggle: break;
+    }
+    return { spec.min, spec.max, spec.step };
 }
 
-std::unique_ptr<juce::AudioParameterFloat> degrees (const char* id, const char* name, float min, float max,
-                                                    float defaultValue)
+const char* labelOf (TextKind kind)
 {
+    switch (kind)
+    {
+        case TextKind::hertz: return "Hz";
+        case TextKind::percent: return "%";
+        case TextKind::degrees: return "deg";
+        case TextKind::decibels: return "dB";
+        case TextKind::syncName:
+        case TextKind::xFactorName:
+        case TextKind::waveformName:
+        case TextKind::phaseName:
+        case TextKind::onOff: break;
+    }
+    return "";
+}
+
+const juce::StringArray& choiceNames (TextKind kind)
+{
+    switch (kind)
+    {
+        case TextKind::syncName: return syncNames();
+        case TextKind::xFactorName: return xFactorNames();
+        case TextKind::waveformName: return waveformNames();
+        case TextKind::phaseName:
+        case TextKind::onOff:
+        case TextKind::hertz:
+        case TextKind::percent:
+        case TextKind::degrees:
+        case TextKind::decibels: break;
+    }
+    jassert (kind == TextKind::phaseName);
+    return phaseNames();
+}
+
+std::unique_ptr<juce::RangedAudioParameter> makeParameter (const ParamSpec& spec)
+{
+    const juce::ParameterID id { spec.id, 1 };
+
+    if (spec.mapping == Mapping::choice)
+        return std::make_unique<juce::AudioParameterChoice> (id, spec.name, choiceNames (spec.text),
+                                                             static_cast<int> (spec.defaultValue));
+
+    if (spec.mapping == Mapping::toggle)
+        return std::make_unique<juce::AudioParameterBool> (id, spec.name, spec.defaultValue != 0.0f);
+
+    const auto format = valueText::formatOf (spec.text);
+    jassert (format != nullptr);
     return std::make_unique<juce::AudioParameterFloat> (
-        pid (id), name, juce::NormalisableRange<float> (min, max, 1.0f), defaultValue,
-        juce::AudioParameterFloatAttributes().withLabel ("deg").withStringFromValueFunction (
-            [] (float v, int) { return wholeNumberText (v); }));
+        id, spec.name, rangeOf (spec), spec.defaultValue,
+        juce::AudioParameterFloatAttributes().withLabel (labelOf (spec.text)).withStringFromValueFunction (
+            [format] (float v, int) { return format (static_cast<double> (v)); }));
+}
+
+template <typename Names>
+juce::StringArray listOf (const Names& names)
+{
+    juce::StringArray list;
+    for (auto* name : names)
+        list.add (name);
+    return list;
 }
 
 juce::StringArray makeXFactorNames()
@@ -57,33 +121,13 @@ juce::StringArray makeXFactorNames()
 }
 } // namespace
 
-float snapLog (float value, float start, float end)
-{
-    return juce::jlimit (start, end, roundHalfAway (value * 100.0f) / 100.0f);
-}
-
-float snapLinear (float value, float start, float end, float resolution)
-{
-    return juce::jlimit (start, end, roundHalfAway (value * resolution) / resolution);
-}
-
-juce::String wholeNumberText (float value)
-{
-    // Ties go to the even neighbour (12.5 -> "12", 13.5 -> "14"), as std::nearbyint does
-    // in the default rounding mode.
-    return juce::String (static_cast<long long> (std::nearbyint (static_cast<double> (value))));
-}
-
-juce::String twoDecimalsText (float value) { return juce::String (static_cast<double> (value), 2); }
-juce::String oneDecimalText (float value) { return juce::String (static_cast<double> (value), 1); }
-
 const juce::StringArray& allParameterIds()
 {
     static const juce::StringArray ids = []
     {
         juce::StringArray list;
-        for (auto* id : parameterIds)
-            list.add (id);
+        for (const auto& spec : parameterTable)
+            list.add (spec.id);
         return list;
     }();
     return ids;
@@ -91,19 +135,19 @@ const juce::StringArray& allParameterIds()
 
 const juce::StringArray& syncNames()
 {
-    static const juce::StringArray names { "Manual", "Auto" };
+    static const juce::StringArray names = listOf (syncChoices);
     return names;
 }
 
 const juce::StringArray& waveformNames()
 {
-    static const juce::StringArray names { "Square", "Triangle", "Saw Up", "Saw Down", "Sine" };
+    static const juce::StringArray names = listOf (waveformChoices);
     return names;
 }
 
 const juce::StringArray& phaseNames()
 {
-    static const juce::StringArray names { "0", "90", "180", "270" };
+    static const juce::StringArray names = listOf (phaseChoices);
     return names;
 }
 
@@ -115,32 +159,9 @@ const juce::StringArray& xFactorNames()
 
 juce::AudioProcessorValueTreeState::ParameterLayout createParameterLayout()
 {
-    using Float = juce::AudioParameterFloat;
-    using Choice = juce::AudioParameterChoice;
-    using Bool = juce::AudioParameterBool;
-
     juce::AudioProcessorValueTreeState::ParameterLayout layout;
-    layout.add (std::make_unique<Choice> (pid ("sync"), "Sync", syncNames(), 0));
-    layout.add (std::make_unique<Float> (
-        pid ("rate"), "Rate", logRange (0.01f, 60.0f), 0.2f,
-        juce::AudioParameterFloatAttributes().withLabel ("Hz").withStringFromValueFunction (
-            [] (float v, int) { return twoDecimalsText (v); })));
-    layout.add (std::make_unique<Choice> (pid ("xFactor"), "x Factor", xFactorNames(), 3));
-    layout.add (std::make_unique<Choice> (pid ("waveform"), "Waveform", waveformNames(), 4));
-    layout.add (percent ("amDepth", "AM Depth", 50.0f));
-    layout.add (std::make_unique<Bool> (pid ("amOn"), "AM On", true));
-    layout.add (std::make_unique<Choice> (pid ("amPhase"), "AM Phase", phaseNames(), 0));
-    layout.add (degrees ("rotCenter", "Rotation Center", -180.0f, 180.0f, 0.0f));
-    layout.add (std::make_unique<Bool> (pid ("rotOn"), "Rotation On", true));
-    layout.add (degrees ("rotRange", "Rotation Range", 1.0f, 360.0f, 90.0f));
-    layout.add (percent ("fmDepth", "FM Depth", 50.0f));
-    layout.add (std::make_unique<Bool> (pid ("fmOn"), "FM On", true));
-    layout.add (std::make_unique<Choice> (pid ("fmPhase"), "FM Phase", phaseNames(), 0));
-    layout.add (std::make_unique<Float> (
-        pid ("gain"), "Gain", linearRange (-12.0f, 12.0f, 10.0f), 0.0f,
-        juce::AudioParameterFloatAttributes().withLabel ("dB").withStringFromValueFunction (
-            [] (float v, int) { return oneDecimalText (v); })));
-    layout.add (percent ("mix", "Mix", 100.0f));
+    for (const auto& spec : parameterTable)
+        layout.add (makeParameter (spec));
     return layout;
 }
 } // namespace br

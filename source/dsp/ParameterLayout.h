@@ -1,4 +1,6 @@
 #pragma once
+#include "dsp/Parameters.h"
+
 #include <juce_audio_processors/juce_audio_processors.h>
 
 namespace br
@@ -12,15 +14,6 @@ const juce::StringArray& phaseNames();
 /** "x0.25" ... "x100.00": the choice names of "xFactor". */
 const juce::StringArray& xFactorNames();
 
-/** The whole parameter set, in `allParameterIds()` order, each with version hint 1. */
+/** The whole parameter set, built from `parameterTable` in its order, each with version hint 1. */
 juce::AudioProcessorValueTreeState::ParameterLayout createParameterLayout();
-
-/** Value texts shared with the editor, so the host and our boxes always agree. */
-juce::String wholeNumberText (float value);
-juce::String twoDecimalsText (float value);
-juce::String oneDecimalText (float value);
-
-/** Snapping rules of the custom ranges, exposed for tests and typed entry. */
-float snapLog (float value, float start, float end);
-float snapLinear (float value, float start, float end, float resolution);
 } // namespace br

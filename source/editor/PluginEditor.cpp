@@ -1,5 +1,5 @@
 #include "editor/PluginEditor.h"
-#include "editor/ValueText.h"
+#include "dsp/ValueText.h"
 #include "ui/Palette.h"
 
 #include <cmath>
@@ -8,16 +8,17 @@ namespace
 {
 using Icon = br::ui::BarButton::Icon;
 
-juce::RangedAudioParameter& parameterOf (BrellumProcessor& p, const char* id) { return *p.parameters.getParameter (id); }
+using br::Param;
 
-/** A parameter's default in its own units, as the tree holds it. */
-double defaultOf (BrellumProcessor& p, const char* id)
+juce::RangedAudioParameter& parameterOf (BrellumProcessor& p, Param param)
 {
-    const auto& parameter = parameterOf (p, id);
-    return (double) parameter.convertFrom0to1 (parameter.getDefaultValue());
+    return *p.parameters.getParameter (br::idOf (param));
 }
 
-std::atomic<float>& rawValueOf (BrellumProcessor& p, const char* id) { return *p.parameters.getRawParameterValue (id); }
+std::atomic<float>& rawValueOf (BrellumProcessor& p, Param param)
+{
+    return *p.parameters.getRawParameterValue (br::idOf (param));
+}
 
 /** Size products in single precision, rounded half to even: 0.75 gives 820 x 446. */
 int scaledSize (int base, float s) { return (int) std::nearbyint ((float) base * s); }
@@ -42,21 +43,21 @@ BrellumEditor::BrellumEditor (BrellumProcessor& p)
       setupButton ("setup", Icon::none),
       saveButton ("save", Icon::save),
       menuButton ("menu", Icon::menu),
-      syncBox (parameterOf (p, "sync"), br::ui::ChoiceBox::Mode::step, &p.undoManager),
-      xFactorBox (parameterOf (p, "xFactor"), br::ui::ChoiceBox::Mode::step, &p.undoManager),
-      waveformBox (parameterOf (p, "waveform"), br::ui::ChoiceBox::Mode::menu, &p.undoManager),
+      syncBox (parameterOf (p, Param::sync), br::ui::ChoiceBox::Mode::step, &p.undoManager),
+      xFactorBox (parameterOf (p, Param::xFactor), br::ui::ChoiceBox::Mode::step, &p.undoManager),
+      waveformBox (parameterOf (p, Param::waveform), br::ui::ChoiceBox::Mode::menu, &p.undoManager),
       amOnButton (br::ui::colours::accentBright),
       fmOnButton (br::ui::colours::accentBright),
       rotOnButton (juce::Colours::white),
-      amPhaseBox (parameterOf (p, "amPhase"), br::ui::ChoiceBox::Mode::step, &p.undoManager),
-      fmPhaseBox (parameterOf (p, "fmPhase"), br::ui::ChoiceBox::Mode::step, &p.undoManager),
-      sphere (parameterOf (p, "rotCenter"), &p.undoManager),
-      syncValue (rawValueOf (p, "sync")),
-      amOnValue (rawValueOf (p, "amOn")),
-      fmOnValue (rawValueOf (p, "fmOn")),
-      rotOnValue (rawValueOf (p, "rotOn")),
-      rotCenterValue (rawValueOf (p, "rotCenter")),
-      rotRangeValue (rawValueOf (p, "rotRange"))
+      amPhaseBox (parameterOf (p, Param::amPhase), br::ui::ChoiceBox::Mode::step, &p.undoManager),
+      fmPhaseBox (parameterOf (p, Param::fmPhase), br::ui::ChoiceBox::Mode::step, &p.undoManager),
+      sphere (parameterOf (p, Param::rotCenter), &p.undoManager),
+      syncValue (rawValueOf (p, Param::sync)),
+      amOnValue (rawValueOf (p, Param::amOn)),
+      fmOnValue (rawValueOf (p, Param::fmOn)),
+      rotOnValue (rawValueOf (p, Param::rotOn)),
+      rotCenterValue (rawValueOf (p, Param::rotCenter)),
+      rotRangeValue (rawValueOf (p, Param::rotRange))
 {
     setLookAndFeel (&lookAndFeel);
 
@@ -128,10 +129,16 @@ void BrellumEditor::addControls()
     using SliderAttachment = juce::AudioProcessorValueTreeState::SliderAttachment;
     using ButtonAttachment = juce::AudioProcessorValueTreeState::ButtonAttachment;
 
-    const auto attachSlider = [this] (juce::Slider& slider, const char* id)
-    { sliderAttachments.push_back (std::make_unique<SliderAttachment> (processor.parameters, id, slider)); };
-    const auto attachButton = [this] (juce::Button& button, const char* id)
-    { buttonAttachments.push_back (std::make_unique<ButtonAttachment> (processor.parameters, id, button)); };
+    const auto attachSlider = [this] (juce::Slider& slider, Param param)
+    {
+        sliderAttachments.push_back (
+            std::make_unique<SliderAttachment> (processor.parameters, br::idOf (param), slider));
+    };
+    const auto attachButton = [this] (juce::Button& button, Param param)
+    {
+        buttonAttachments.push_back (
+            std::make_unique<ButtonAttachment> (processor.parameters, br::idOf (param), button));
+    };
 
     artwork.addAndMakeVisible (syncBox);
     syncBox.setTooltip ("Sync: Auto locks the modulation rate to the host tempo; Manual uses the Hz/BPM controls");
@@ -141,8 +148,8 @@ void BrellumEditor::addControls()
     const auto autoSync = [this] { return syncBox.getIndex() == 1; };
 
     artwork.addAndMakeVisible (hzBox);
-    attachSlider (hzBox, "rate");
-    hzBox.defaultValue = 0.2;
+    attachSlider (hzBox, Param::rate);
+    hzBox.defaultValue = br::defaultOf (Param::rate);
     hzBox.textFromValue = vt::formatRate;
     hzBox.valueFromText = vt::parseNumber;
     hzBox.displayText = [this, autoSync]
@@ -150,8 +157,8 @@ void BrellumEditor::addControls()
     hzBox.setTooltip ("Rate in cycles per second (0.01 - 60 Hz). Drag or double-click to type");
 
     artwork.addAndMakeVisible (bpmBox);
-    attachSlider (bpmBox, "rate");
-    bpmBox.defaultValue = 0.2;
+    attachSlider (bpmBox, Param::rate);
+    bpmBox.defaultValue = br::defaultOf (Param::rate);
     bpmBox.textFromValue = vt::formatBpm;
     bpmBox.valueFromText = vt::parseBpm;
     bpmBox.displayText = [this, autoSync]
@@ -170,12 +177,12 @@ void BrellumEditor::addControls()
     artwork.addAndMakeVisible (amMeter);
 
     artwork.addAndMakeVisible (amDepthFader);
-    attachSlider (amDepthFader, "amDepth");
-    amDepthFader.defaultValue = defaultOf (processor, "amDepth");
+    attachSlider (amDepthFader, Param::amDepth);
+    amDepthFader.defaultValue = br::defaultOf (Param::amDepth);
     amDepthFader.setTooltip ("AM Depth: amount of volume modulation (tremolo)");
 
     artwork.addAndMakeVisible (amOnButton);
-    attachButton (amOnButton, "amOn");
+    attachButton (amOnButton, Param::amOn);
     amOnButton.setTooltip ("AM On/Off");
 
     artwork.addAndMakeVisible (amPhaseBox);
@@ -185,50 +192,50 @@ void BrellumEditor::addControls()
     sphere.setTooltip ("Rotation: the wedge shows the sweep range, the needle the current position. Drag to set the centre");
 
     artwork.addAndMakeVisible (rotCenterKnob);
-    attachSlider (rotCenterKnob, "rotCenter");
+    attachSlider (rotCenterKnob, Param::rotCenter);
     rotCenterKnob.minLabel = "-180";
     rotCenterKnob.maxLabel = "180";
-    rotCenterKnob.defaultValue = 0.0;
+    rotCenterKnob.defaultValue = br::defaultOf (Param::rotCenter);
     rotCenterKnob.setTooltip (
         "Rotation Center: positive values place the image towards the left, negative towards the right");
 
     artwork.addAndMakeVisible (rotRangeKnob);
-    attachSlider (rotRangeKnob, "rotRange");
+    attachSlider (rotRangeKnob, Param::rotRange);
     rotRangeKnob.minLabel = "0";
     rotRangeKnob.maxLabel = "360";
-    rotRangeKnob.defaultValue = defaultOf (processor, "rotRange");
+    rotRangeKnob.defaultValue = br::defaultOf (Param::rotRange);
     rotRangeKnob.setTooltip ("Rotation Range: how far the image sweeps from left to right");
 
     artwork.addAndMakeVisible (rotOnButton);
-    attachButton (rotOnButton, "rotOn");
+    attachButton (rotOnButton, Param::rotOn);
     rotOnButton.setTooltip ("Rotation On/Off");
 
     artwork.addAndMakeVisible (fmMeter);
     fmMeter.bipolar = true;
 
     artwork.addAndMakeVisible (fmDepthFader);
-    attachSlider (fmDepthFader, "fmDepth");
-    fmDepthFader.defaultValue = defaultOf (processor, "fmDepth");
+    attachSlider (fmDepthFader, Param::fmDepth);
+    fmDepthFader.defaultValue = br::defaultOf (Param::fmDepth);
     fmDepthFader.setTooltip ("FM Depth: amount of pitch modulation (vibrato)");
 
     artwork.addAndMakeVisible (fmOnButton);
-    attachButton (fmOnButton, "fmOn");
+    attachButton (fmOnButton, Param::fmOn);
     fmOnButton.setTooltip ("FM On/Off");
 
     artwork.addAndMakeVisible (fmPhaseBox);
     fmPhaseBox.setTooltip ("FM Phase: 0, 90, 180 or 270 degrees against the LFO");
 
     artwork.addAndMakeVisible (gainBox);
-    attachSlider (gainBox, "gain");
-    gainBox.defaultValue = 0.0;
+    attachSlider (gainBox, Param::gain);
+    gainBox.defaultValue = br::defaultOf (Param::gain);
     gainBox.textFromValue = vt::formatGain;
     gainBox.valueFromText = vt::parseNumber;
     gainBox.setTooltip ("Gain: output level, -12 to +12 dB");
 
     artwork.addAndMakeVisible (mixBox);
-    attachSlider (mixBox, "mix");
-    mixBox.defaultValue = 100.0;
-    mixBox.textFromValue = vt::formatMix;
+    attachSlider (mixBox, Param::mix);
+    mixBox.defaultValue = br::defaultOf (Param::mix);
+    mixBox.textFromValue = vt::formatWhole;
     mixBox.valueFromText = vt::parseNumber;
     mixBox.setTooltip ("Mix: balance between the dry and modulated signal");
 

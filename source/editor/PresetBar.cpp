@@ -425,7 +425,7 @@ juce::String BrellumEditor::aboutText()
 
 void BrellumEditor::showAbout()
 {
-    juce::AlertWindow::showMessageBoxAsync (juce::MessageBoxIconType::NoIcon, "Quorvane 1.1.1", aboutText(), "OK", this);
+    juce::AlertWindow::showMessageBoxAsync (juce::MessageBoxIconType::NoIcon, "Quorvane " BR_VERSION_STRING, aboutText(), "OK", this);
 }
 
 void BrellumEditor::showFailure (const juce::String& title, const juce::String& reason)

@@ -13,7 +13,7 @@ namespace
 {
 const char* const presetTag = "BrellumPreset";
 const char* const presetExtension = ".brlm";
-const char* const productVersion = "1.1.1";
+const char* const productVersion = BR_VERSION_STRING;
 
 const juce::Identifier idProperty ("id");
 const juce::Identifier valueProperty ("value");

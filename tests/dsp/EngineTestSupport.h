@@ -42,26 +42,7 @@ namespace br::test
 using Inspect = dsp::ModEngineInspector;
 
 /** The settings of a fresh instance. */
-inline dsp::BlockParams defaultParams()
-{
-    dsp::BlockParams p;
-    p[Param::sync] = 0.0f;
-    p[Param::rate] = 0.2f;
-    p[Param::xFactor] = 3.0f;
-    p[Param::waveform] = 4.0f;
-    p[Param::amDepth] = 50.0f;
-    p[Param::amOn] = 1.0f;
-    p[Param::amPhase] = 0.0f;
-    p[Param::rotCenter] = 0.0f;
-    p[Param::rotOn] = 1.0f;
-    p[Param::rotRange] = 90.0f;
-    p[Param::fmDepth] = 50.0f;
-    p[Param::fmOn] = 1.0f;
-    p[Param::fmPhase] = 0.0f;
-    p[Param::gain] = 0.0f;
-    p[Param::mix] = 100.0f;
-    return p;
-}
+inline dsp::BlockParams defaultParams() { return dsp::defaultBlockParams(); }
 
 inline dsp::BlockParams stagesOff (dsp::BlockParams p)
 {

@@ -310,7 +310,7 @@ TEST_F (EditorOnDisplay, TheLogoOpensTheAboutBox)
 {
     editor->logoButton.triggerClick();
     ASSERT_TRUE (pumpUntil ([] { return topAlert() != nullptr; }));
-    EXPECT_EQ (topAlert()->getName(), "Quorvane 1.1.1");
+    EXPECT_EQ (topAlert()->getName(), "Quorvane " BR_VERSION_STRING);
     EXPECT_TRUE (topAlert()->getDescription().contains (BrellumEditor::aboutText()));
     ASSERT_EQ (topAlert()->getNumButtons(), 1);
 

@@ -1,5 +1,5 @@
 #include "EditorTestSupport.h"
-#include "editor/ValueText.h"
+#include "dsp/ValueText.h"
 #include "support/FuzzSeeds.h"
 #include "ui/Palette.h"
 
@@ -32,11 +32,11 @@ const FormatCase formatCases[] {
     { "gain, bottom", vt::formatGain, -12.0, "-12.0" },
     { "gain, zero", vt::formatGain, 0.0, "0.0" },
     { "gain, half step", vt::formatGain, 6.5, "6.5" },
-    { "mix, below a half", vt::formatMix, 50.4, "50" },
-    { "mix, half to even below", vt::formatMix, 50.5, "50" },
-    { "mix, half to even above", vt::formatMix, 51.5, "52" },
-    { "mix, full", vt::formatMix, 100.0, "100" },
-    { "mix, empty", vt::formatMix, 0.0, "0" },
+    { "mix, below a half", vt::formatWhole, 50.4, "50" },
+    { "mix, half to even below", vt::formatWhole, 50.5, "50" },
+    { "mix, half to even above", vt::formatWhole, 51.5, "52" },
+    { "mix, full", vt::formatWhole, 100.0, "100" },
+    { "mix, empty", vt::formatWhole, 0.0, "0" },
 };
 
 struct ParseCase

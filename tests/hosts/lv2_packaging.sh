@@ -4,7 +4,7 @@
 # known ones of JUCE's generator; the presets are the twenty factory programs with
 # Turtle-safe names; enumeration scale points lie inside their parameter's range; the
 # version is declared; and both shared objects export nothing but their entry points.
-# Usage: lv2_packaging.sh <folder holding Quorvane.lv2> <Quorvane.vst3 bundle>
+# Usage: BR_VERSION=<project version> lv2_packaging.sh <folder holding Quorvane.lv2> <Quorvane.vst3 bundle>
 source "$(dirname "$0")/common.sh"
 bundle="$1/Quorvane.lv2"
 vst3="$2"
@@ -49,7 +49,7 @@ $gone"
 
 # --- presets, scale points and version, read from the parsed triples ------------------
 python3 - "$BR_TMP/all.nt" <<'PY' || failures=$((failures + 1))
-import re, sys
+import os, re, sys
 triple = re.compile(r'^(\S+) <([^>]+)> (.+) \.$')
 def literal(o):
     m = re.match(r'^"((?:[^"\\]|\\.)*)"', o)
@@ -87,14 +87,16 @@ for name in names:
         fail('preset name %r is not safe inside a Turtle string' % name)
 
 plugin = '<https://tarnwick.audio/plugins/quorvane>'
-for predicate, value in (('lv2core#minorVersion', '"1"'), ('lv2core#microVersion', '"1"')):
+version = os.environ['BR_VERSION']  # major.minor.micro, as the build declares it
+minor, micro = version.split('.')[1:3]
+for predicate, value in (('lv2core#minorVersion', '"%s"' % minor), ('lv2core#microVersion', '"%s"' % micro)):
     got = [o.split('^^')[0] for o in objects(plugin, predicate)]
     if got != [value]:
         fail('%s is %s, expected %s' % (predicate, got, value))
 releases = objects(plugin, 'doap#release')
 revisions = [literal(o) for r in releases for o in objects(r, 'doap#revision')]
-if revisions != ['1.1.1']:
-    fail('doap:revision is %s, expected 1.1.1' % revisions)
+if revisions != [version]:
+    fail('doap:revision is %s, expected %s' % (revisions, version))
 
 def number(o):
     return float(literal(o))

@@ -53,7 +53,7 @@ TEST_F (PresetFileTest, IsWrittenInTheDocumentedLayout)
     EXPECT_EQ (xml->getAttributeName (0), "name");
     EXPECT_EQ (xml->getAttributeValue (0), "Layout");
     EXPECT_EQ (xml->getAttributeName (1), "version");
-    EXPECT_EQ (xml->getAttributeValue (1), "1.1.1");
+    EXPECT_EQ (xml->getAttributeValue (1), BR_VERSION_STRING);
     ASSERT_EQ (xml->getNumChildElements(), 1);
 
     // The block is exactly the parameter tree's own copy.

@@ -224,7 +224,7 @@ int main (int argc, char** argv)
 
         br::dsp::BlockParams params;
         for (int i = 0; i < br::numParams; ++i)
-            params.values[size_t (i)] = processor.parameters.getRawParameterValue (br::parameterIds[size_t (i)])->load();
+            params.values[size_t (i)] = processor.parameters.getRawParameterValue (br::parameterTable[size_t (i)].id)->load();
 
         juce::AudioBuffer<float> view (buffer.getArrayOfWritePointers(), std::max (channels, inputs), numSamples);
         if (bypassed)
@@ -261,7 +261,7 @@ int main (int argc, char** argv)
                 std::printf ("breach: block %lld n %d kind %d level %f in %f recent %f out %f rate %f ch %d/%d bypass %d\n",
                              (long long) blocks, numSamples, kind, level, inputPeak, recentPeak, outputPeak, sampleRate, inputs, channels, bypassed);
                 for (int i = 0; i < br::numParams; ++i)
-                    std::printf ("  %s=%g", br::parameterIds[size_t (i)], params.values[size_t (i)]);
+                    std::printf ("  %s=%g", br::parameterTable[size_t (i)].id, params.values[size_t (i)]);
                 std::printf ("\n");
             }
             ++boundBreaches;

@@ -1,8 +1,12 @@
 #pragma once
+#include "dsp/Parameters.h"
+
 #include <juce_core/juce_core.h>
 
-/** The texts of the editor's four value boxes and how typed text is read back. No
-    unit is ever part of a text: the captions above the boxes carry them. */
+/** The value texts of each unit, the same for the host's parameter texts and the
+    editor's boxes, so the two always read alike; and how the editor reads typed text
+    back. No unit is ever part of a text: the host shows the label beside it, the
+    editor's captions carry it. */
 namespace br::valueText
 {
 /** Hz with exactly two decimals: "0.20", "60.00". */
@@ -26,8 +30,14 @@ double parseBpm (const juce::String& text);
 /** dB with one decimal: "-12.0", "0.0", "6.5". */
 juce::String formatGain (double db);
 
-/** Percent as a whole number, halves to the even neighbour: 50.5 gives "50", 51.5 "52". */
-juce::String formatMix (double percent);
+/** Percent or degrees as a whole number, halves to the even neighbour: 50.5 gives
+    "50", 51.5 "52", -90 "-90". */
+juce::String formatWhole (double value);
+
+/** The text of a value in a unit (hertz, percent, degrees, decibels); null for choices
+    and switches, which read as their names or the framework's own text. */
+using Format = juce::String (*) (double);
+Format formatOf (TextKind kind) noexcept;
 
 /** The base rate that "Auto" sync yields, shown in place of the rate parameter: Hz
     with two decimals, or as BPM like formatBpm. */

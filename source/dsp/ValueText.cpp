@@ -1,4 +1,4 @@
-#include "editor/ValueText.h"
+#include "dsp/ValueText.h"
 
 #include <cfloat>
 #include <charconv>
@@ -45,11 +45,28 @@ double parseBpm (const juce::String& text) { return parseNumber (text) / 60.0; }
 
 juce::String formatGain (double db) { return juce::String (db, 1); }
 
-juce::String formatMix (double percent)
+juce::String formatWhole (double value)
 {
     // nearbyint rounds in the current mode, which is to-nearest-even unless someone
-    // changed it; the parameter's own text rounds the same way, so the two agree.
-    return juce::String ((juce::int64) std::nearbyint (percent));
+    // changed it.
+    return juce::String ((juce::int64) std::nearbyint (value));
+}
+
+Format formatOf (TextKind kind) noexcept
+{
+    switch (kind)
+    {
+        case TextKind::hertz: return formatRate;
+        case TextKind::percent:
+        case TextKind::degrees: return formatWhole;
+        case TextKind::decibels: return formatGain;
+        case TextKind::syncName:
+        case TextKind::xFactorName:
+        case TextKind::waveformName:
+        case TextKind::phaseName:
+        case TextKind::onOff: break;
+    }
+    return nullptr;
 }
 
 juce::String tempoHzText (float baseHz) { return formatRate ((double) baseHz); }
