@@ -17,6 +17,7 @@ dir="${BR_BUILD_DIR:-build/$preset}"
 # The preset's variables as CMake reads them, NAME=value, one a line.
 options=$(cmake --preset "$preset" -N \
     | sed -n '/^Preset CMake variables:/,/^[^ ]/ s/^  \([A-Za-z0-9_]*\)\(:[A-Z]*\)\{0,1\}="\(.*\)"$/\1=\3/p')
+[ -n "$options" ] || { echo "build.sh: cannot read the variables of preset $preset" >&2; exit 1; }
 
 configured=yes
 if [ ! -f "$dir/CMakeCache.txt" ]; then
