@@ -1,4 +1,5 @@
-# Instrumented builds, each in its own build folder (scripts/ci-sanitizers.sh, scripts/fuzz.sh):
+# Instrumented builds, each in its own build folder: the asan-ubsan, tsan and fuzz presets
+# of CMakePresets.json (scripts/ci-sanitizers.sh builds tsan and fuzz, scripts/fuzz.sh fuzz):
 #   address  AddressSanitizer and UndefinedBehaviorSanitizer
 #   thread   ThreadSanitizer
 #   fuzzer   address + undefined + libFuzzer's coverage instrumentation on every target;

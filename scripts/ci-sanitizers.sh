@@ -9,29 +9,22 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 smoke="${1:-20}"
-jobs=$(nproc)
 bash scripts/setup.sh
 
 # Undefined behaviour is fatal everywhere; the suppressions name framework code only.
+unset BR_BUILD_DIR # the folders are the presets' own: build/fuzz, build/tsan
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:suppressions=$root/tests/sanitizers/ubsan.supp"
 export ASAN_OPTIONS="detect_leaks=1:check_initialization_order=1:strict_init_order=1"
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
-
-configure()
-{
-    [ -f "$1/CMakeCache.txt" ] && return 0
-    CC=clang CXX=clang++ cmake -S . -B "$1" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DBR_BUILD_PLUGINS=OFF -DBR_BUILD_BENCH=OFF -DBR_SANITIZER="$2" >/dev/null
-}
 
 section() { echo; echo "== $* ($(date +%T))"; }
 tests=(dsp_tests app_tests robust_tests)
 
 # AddressSanitizer + UndefinedBehaviorSanitizer, with libFuzzer's coverage so that the
-# same build also makes the fuzz targets. The tests' documents become the fuzzers' seeds.
+# same build (the fuzz preset) also makes the fuzz targets. The tests' documents become
+# the fuzzers' seeds.
 section "ASan+UBSan build"
-configure build/fuzz fuzzer
-cmake --build build/fuzz -j"$jobs" --target "${tests[@]}" fuzz_state fuzz_preset_file fuzz_typed_number
+bash scripts/build.sh fuzz --target "${tests[@]}" fuzz_state fuzz_preset_file fuzz_typed_number
 seeds="$root/build/fuzz/seeds"
 rm -rf "$seeds"
 for t in "${tests[@]}"; do
@@ -50,8 +43,7 @@ for target in state preset_file typed_number; do
 done
 
 section "TSan build"
-configure build/tsan thread
-cmake --build build/tsan -j"$jobs" --target "${tests[@]}"
+bash scripts/build.sh tsan --target "${tests[@]}"
 for t in "${tests[@]}"; do
     section "TSan $t"
     "build/tsan/$t" --gtest_brief=1

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs every fuzz target for a bounded time (default 5 minutes each), one after the
-# other, in the libFuzzer build (build/fuzz, BR_SANITIZER=fuzzer: ASan, UBSan). Seeds are
+# other, in the libFuzzer build (the fuzz preset, build/fuzz: ASan, UBSan). Seeds are
 # the documents of the tests (recorded afresh by running them) and every input kept
 # under tests/fuzz/regressions; the corpus grows in build/fuzz/corpus between runs.
 # A fault stops the run with the input saved in build/fuzz/artifacts: keep it under
@@ -13,16 +13,12 @@ seconds="${1:-300}"
 shift || true
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(state preset_file typed_number)
-jobs=$(nproc)
 
+unset BR_BUILD_DIR # the folder is the fuzz preset's own, build/fuzz
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:suppressions=$root/tests/sanitizers/ubsan.supp"
 export ASAN_OPTIONS="detect_leaks=1"
 
-if [ ! -f build/fuzz/CMakeCache.txt ]; then
-    CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DBR_BUILD_PLUGINS=OFF -DBR_BUILD_BENCH=OFF -DBR_SANITIZER=fuzzer >/dev/null
-fi
-cmake --build build/fuzz -j"$jobs" --target app_tests robust_tests $(printf 'fuzz_%s ' "${targets[@]}")
+bash scripts/build.sh fuzz --target app_tests robust_tests $(printf 'fuzz_%s ' "${targets[@]}")
 
 seeds="$root/build/fuzz/seeds"
 rm -rf "$seeds"
