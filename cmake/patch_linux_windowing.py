@@ -18,6 +18,8 @@ import pathlib
 import re
 import sys
 
+import juce_patch
+
 module, output = pathlib.Path(sys.argv[1]), pathlib.Path(sys.argv[2])
 peer_name = "native/juce_linux_Windowing.cpp"
 
@@ -47,11 +49,7 @@ replacements = [
      "            return;\n\n"),
 ]
 
-peer = (module / peer_name).read_text(encoding='utf-8')
-for old, new in replacements:
-    if peer.count(old) != 1:
-        sys.exit("%s does not look like JUCE 7.0.5's: cannot apply %r" % (peer_name, old.strip()))
-    peer = peer.replace(old, new)
+peer = juce_patch.apply((module / peer_name).read_text(encoding='utf-8'), replacements, peer_name)
 
 unity = (module / "juce_gui_basics.cpp").read_text(encoding='utf-8')
 if unity.count('#include "%s"' % peer_name) != 1:
@@ -67,11 +65,5 @@ def locate(match):
 unity = re.sub(r'^[ \t]*#[ \t]*include[ \t]+"([^"]+)"', locate, unity, flags=re.MULTILINE)
 
 
-def write(path, text):
-    path.parent.mkdir(parents=True, exist_ok=True)
-    if not path.exists() or path.read_text(encoding='utf-8') != text:
-        path.write_text(text, encoding='utf-8')
-
-
-write(output / peer_name, peer)
-write(output / "juce_gui_basics.cpp", unity)
+juce_patch.write(output / peer_name, peer)
+juce_patch.write(output / "juce_gui_basics.cpp", unity)

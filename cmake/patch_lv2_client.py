@@ -17,6 +17,8 @@ Usage: patch_lv2_client.py <JUCE modules folder> <output folder>"""
 import pathlib
 import sys
 
+import juce_patch
+
 modules, output = pathlib.Path(sys.argv[1]), pathlib.Path(sys.argv[2])
 client_dir = modules / 'juce_audio_plugin_client'
 unity = (client_dir / 'juce_audio_plugin_client_LV2.cpp').read_text(encoding='utf-8')
@@ -162,17 +164,6 @@ replacements = [
     ("    X (LV2_PATCH__Set)\n",
      "    X (LV2_PATCH__Get)\n    X (LV2_PATCH__Set)\n"),
 ]
-for old, new in replacements:
-    if text.count(old) != 1:
-        sys.exit("juce_LV2_Client.cpp does not look like JUCE 7.0.5's: cannot apply %r" % old.strip()[:120])
-    text = text.replace(old, new)
-
-
-def write(path, content):
-    path.parent.mkdir(parents=True, exist_ok=True)
-    if not path.exists() or path.read_text(encoding='utf-8') != content:
-        path.write_text(content, encoding='utf-8')
-
-
-write(output / 'juce_audio_plugin_client' / 'LV2' / 'juce_LV2_Client.cpp', text)
-write(output / 'juce_audio_plugin_client' / 'juce_audio_plugin_client_LV2.cpp', unity)
+text = juce_patch.apply(text, replacements, "juce_LV2_Client.cpp")
+juce_patch.write(output / 'juce_audio_plugin_client' / 'LV2' / 'juce_LV2_Client.cpp', text)
+juce_patch.write(output / 'juce_audio_plugin_client' / 'juce_audio_plugin_client_LV2.cpp', unity)

@@ -10,6 +10,8 @@ Every replacement must match exactly once, so a different JUCE fails the build l
 import pathlib
 import sys
 
+import juce_patch
+
 source, target = pathlib.Path(sys.argv[1]), pathlib.Path(sys.argv[2])
 text = source.read_text(encoding='utf-8')
 
@@ -25,11 +27,4 @@ replacements = [
     ("            const auto mapping = map[busIndex];\n",
      "            const auto& mapping = map[busIndex];\n"),
 ]
-for old, new in replacements:
-    if text.count(old) != 1:
-        sys.exit("juce_VST3Common.h does not look like JUCE 7.0.5's: cannot apply %r" % old.strip())
-    text = text.replace(old, new)
-
-target.parent.mkdir(parents=True, exist_ok=True)
-if not target.exists() or target.read_text(encoding='utf-8') != text:
-    target.write_text(text, encoding='utf-8')
+juce_patch.write(target, juce_patch.apply(text, replacements, "juce_VST3Common.h"))

@@ -17,6 +17,8 @@ Usage: patch_vst3_wrapper.py <JUCE modules folder> <output folder>"""
 import pathlib
 import sys
 
+import juce_patch
+
 modules, output = pathlib.Path(sys.argv[1]), pathlib.Path(sys.argv[2])
 client_dir = modules / 'juce_audio_plugin_client'
 unity = (client_dir / 'juce_audio_plugin_client_VST3.cpp').read_text(encoding='utf-8')
@@ -44,19 +46,8 @@ for header in ('juce_CheckSettingMacros.h', 'juce_IncludeSystemHeaders.h', 'juce
     replacements.append(('#include "../utility/%s"\n' % header,
                          '#include <juce_audio_plugin_client/utility/%s>\n' % header))
 
-for old, new in replacements:
-    if text.count(old) != 1:
-        sys.exit("juce_VST3_Wrapper.cpp does not look like JUCE 7.0.5's: cannot apply %r" % old.strip()[:120])
-    text = text.replace(old, new)
+text = juce_patch.apply(text, replacements, "juce_VST3_Wrapper.cpp")
 if '#include "../' in text:
     sys.exit("juce_VST3_Wrapper.cpp does not look like JUCE 7.0.5's: it has relative includes this script does not know")
-
-
-def write(path, content):
-    path.parent.mkdir(parents=True, exist_ok=True)
-    if not path.exists() or path.read_text(encoding='utf-8') != content:
-        path.write_text(content, encoding='utf-8')
-
-
-write(output / 'juce_audio_plugin_client' / 'VST3' / 'juce_VST3_Wrapper.cpp', text)
-write(output / 'juce_audio_plugin_client' / 'juce_audio_plugin_client_VST3.cpp', unity)
+juce_patch.write(output / 'juce_audio_plugin_client' / 'VST3' / 'juce_VST3_Wrapper.cpp', text)
+juce_patch.write(output / 'juce_audio_plugin_client' / 'juce_audio_plugin_client_VST3.cpp', unity)

@@ -98,3 +98,28 @@ br_check_typed_entry_commits_on_clicks_elsewhere()
         [ "$(box_text "$BR_TMP/shown.png")" != "$before" ] || br_fail "$value was not shown after a click on $what"
     done
 }
+
+# Opens the plug-in's own editor in a real LV2 host: a private home, display and dummy
+# JACK server, and jalv.gtk3 showing the plug-in's UI, with the bundle found in folder
+# $1. Sets uri, jalv_pid and editor (the editor's window); jalv's output is in
+# $BR_TMP/jalv.log.
+br_open_jalv_editor()
+{
+    br_temp_home
+    export LV2_PATH="$1"
+    uri="https://tarnwick.audio/plugins/quorvane"
+    br_start_xvfb
+    br_start_jackd
+    # jalv quits when its stdin closes, so it reads from a pipe we keep open.
+    mkfifo "$BR_TMP/jalv.in"
+    sleep 600 >"$BR_TMP/jalv.in" &
+    BR_PIDS+=($!)
+    jalv.gtk3 -s -n qv "$uri" <"$BR_TMP/jalv.in" >"$BR_TMP/jalv.log" 2>&1 &
+    jalv_pid=$!
+    BR_PIDS+=($jalv_pid)
+
+    br_wait_for 30 xdotool search --name '^Quorvane$' || br_fail "no plug-in window: $(cat "$BR_TMP/jalv.log")"
+    sleep 2
+    kill -0 "$jalv_pid" 2>/dev/null || br_fail "jalv quit: $(cat "$BR_TMP/jalv.log" "$BR_TMP/jackd.log")"
+    editor=$(xdotool search --name '^Quorvane$' | head -1)
+}

@@ -4,22 +4,7 @@
 # as in the standalone app.
 # Usage: lv2_typed_entry.sh <folder holding Quorvane.lv2>
 source "$(dirname "$0")/common_editor.sh"
-br_temp_home
-export LV2_PATH="$1"
-uri="https://tarnwick.audio/plugins/quorvane"
-
-br_start_xvfb
-br_start_jackd
-# jalv quits when its stdin closes, so it reads from a pipe we keep open.
-mkfifo "$BR_TMP/jalv.in"
-sleep 600 >"$BR_TMP/jalv.in" &
-BR_PIDS+=($!)
-jalv.gtk3 -s -n qv "$uri" <"$BR_TMP/jalv.in" >"$BR_TMP/jalv.log" 2>&1 &
-BR_PIDS+=($!)
-
-br_wait_for 30 xdotool search --name '^Quorvane$' || br_fail "no plug-in window: $(cat "$BR_TMP/jalv.log")"
-sleep 2
-editor=$(xdotool search --name '^Quorvane$' | head -1)
+br_open_jalv_editor "$1"
 eval "$(xdotool getwindowgeometry --shell "$editor")"
 ex=$X; ey=$Y
 import -window root "$BR_TMP/editor.png"

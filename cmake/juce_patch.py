@@ -1,0 +1,24 @@
+"""What the scripts that write corrected copies of JUCE files share.
+
+A correction is a list of (old, new) passages. Each old passage must occur exactly once in
+the file, so that a JUCE other than 7.0.5 fails the build loudly instead of being patched
+somewhere unexpected. Copies are written only when their text changes, so that an
+unchanged configure rebuilds nothing."""
+import pathlib
+import sys
+
+
+def apply(text, replacements, name):
+    """Returns `text` with every replacement made; exits naming `name` when one does not fit."""
+    for old, new in replacements:
+        if text.count(old) != 1:
+            sys.exit("%s does not look like JUCE 7.0.5's: cannot apply %r" % (name, old.strip()[:120]))
+        text = text.replace(old, new)
+    return text
+
+
+def write(path, text):
+    path = pathlib.Path(path)
+    path.parent.mkdir(parents=True, exist_ok=True)
+    if not path.exists() or path.read_text(encoding='utf-8') != text:
+        path.write_text(text, encoding='utf-8')
