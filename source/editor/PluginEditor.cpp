@@ -6,8 +6,6 @@
 
 namespace
 {
-using Icon = br::ui::BarButton::Icon;
-
 using br::Param;
 
 juce::RangedAudioParameter& parameterOf (BrellumProcessor& p, Param param)
@@ -34,15 +32,7 @@ BrellumEditor::BrellumEditor (BrellumProcessor& p)
     : juce::AudioProcessorEditor (p),
       processor (p),
       tooltipWindow (this, tooltipDelayMs),
-      logoButton ("logo", Icon::logo),
-      undoButton ("undo", Icon::undo),
-      redoButton ("redo", Icon::redo),
-      prevButton ("prev", Icon::prev),
-      nextButton ("next", Icon::next),
-      copyButton ("copy", Icon::none),
-      setupButton ("setup", Icon::none),
-      saveButton ("save", Icon::save),
-      menuButton ("menu", Icon::menu),
+      presetBar (p, lookAndFeel, [this] { return scale; }, [this] (float newScale) { setInterfaceScale (newScale); }),
       syncBox (parameterOf (p, Param::sync), br::ui::ChoiceBox::Mode::step, &p.undoManager),
       xFactorBox (parameterOf (p, Param::xFactor), br::ui::ChoiceBox::Mode::step, &p.undoManager),
       waveformBox (parameterOf (p, Param::waveform), br::ui::ChoiceBox::Mode::menu, &p.undoManager),
@@ -64,7 +54,7 @@ BrellumEditor::BrellumEditor (BrellumProcessor& p)
     addAndMakeVisible (artwork);
     artwork.addMouseListener (this, true);
 
-    addTopBar();
+    artwork.addAndMakeVisible (presetBar);
     addControls();
 
     // A damaged or hand-edited state may carry anything; what is applied is also what
@@ -80,47 +70,7 @@ BrellumEditor::BrellumEditor (BrellumProcessor& p)
 BrellumEditor::~BrellumEditor()
 {
     stopTimer();
-
-    if (auto* dialog = openDialog.getComponent())
-    {
-        // Its callback finds us gone and does nothing; it must not outlive our look-and-feel.
-        dialog->setLookAndFeel (nullptr);
-        dialog->exitModalState (0);
-    }
-
     setLookAndFeel (nullptr);
-}
-
-void BrellumEditor::addTopBar()
-{
-    for (auto* child : std::initializer_list<juce::Component*> { &logoButton, &undoButton, &redoButton, &presetField,
-                                                                 &prevButton, &nextButton, &copyButton, &setupButton,
-                                                                 &saveButton, &menuButton })
-        artwork.addAndMakeVisible (child);
-
-    copyButton.framed = true;
-    setupButton.framed = true;
-
-    logoButton.onClick = [this] { showAbout(); };
-    undoButton.onClick = [this] { processor.undoManager.undo(); };
-    redoButton.onClick = [this] { processor.undoManager.redo(); };
-    presetField.onClick = [this] { showPresetMenu(); };
-    prevButton.onClick = [this] { processor.presetManager.step (-1); };
-    nextButton.onClick = [this] { processor.presetManager.step (+1); };
-    copyButton.onClick = [this] { processor.copySetupToOther(); };
-    setupButton.onClick = [this] { processor.selectSetup (1 - processor.activeSetup.load()); };
-    saveButton.onClick = [this] { quickSave(); };
-    menuButton.onClick = [this] { showMainMenu(); };
-
-    undoButton.setTooltip ("Undo");
-    redoButton.setTooltip ("Redo");
-    presetField.setTooltip ("Presets: factory and user presets, save and load");
-    prevButton.setTooltip ("Previous preset");
-    nextButton.setTooltip ("Next preset");
-    copyButton.setTooltip ("Copy the current setup to the other one");
-    setupButton.setTooltip ("Switch between setups A and B for comparison");
-    saveButton.setTooltip ("Save preset");
-    menuButton.setTooltip ("Menu");
 }
 
 void BrellumEditor::addControls()
@@ -249,11 +199,7 @@ void BrellumEditor::resized()
 
     // Artwork coordinates: the interface size scales the artwork, never these numbers.
     const Placement layout[] {
-        { logoButton, { 8, 9, 32, 28 } },        { undoButton, { 48, 9, 28, 28 } },
-        { redoButton, { 80, 9, 28, 28 } },       { presetField, { 132, 8, 553, 30 } },
-        { prevButton, { 708, 8, 28, 30 } },      { nextButton, { 740, 8, 28, 30 } },
-        { copyButton, { 795, 8, 76, 30 } },      { setupButton, { 901, 8, 77, 30 } },
-        { saveButton, { 1010, 8, 30, 30 } },     { menuButton, { 1056, 8, 30, 30 } },
+        { presetBar, { 0, 0, baseWidth, PresetBar::height } },
         { syncBox, { 51, 156, 96, 28 } },        { hzBox, { 61, 246, 76, 27 } },
         { xFactorBox, { 51, 318, 96, 29 } },     { bpmBox, { 61, 390, 76, 27 } },
         { waveformBox, { 51, 518, 96, 34 } },    { amMeter, { 252, 143, 22, 241 } },
@@ -348,19 +294,7 @@ void BrellumEditor::refresh()
         bpmBox.repaint();
     }
 
-    const auto live = processor.activeSetup.load() == 0 ? juce::String ("A") : juce::String ("B");
-    const auto other = live == "A" ? juce::String ("B") : juce::String ("A");
-    const auto line = live + ": " + processor.presetManager.getCurrentName() + (processor.modified.load() ? "*" : "");
-    if (presetField.text != line)
-    {
-        presetField.text = line;
-        presetField.repaint();
-    }
-    copyButton.setButtonText (live + " " + juce::String::charToString (0x2192) + " " + other);
-    setupButton.setButtonText ("Setup " + live);
-
-    undoButton.setEnabled (processor.undoManager.canUndo());
-    redoButton.setEnabled (processor.undoManager.canRedo());
+    presetBar.refresh();
 }
 
 void BrellumEditor::refreshSphere (bool rotationOn)

@@ -1,7 +1,7 @@
 #pragma once
+#include "editor/PresetBar.h"
 #include "processor/BrellumProcessor.h"
 #include "ui/BRLookAndFeel.h"
-#include "ui/BarButton.h"
 #include "ui/ChoiceBox.h"
 #include "ui/DepthFader.h"
 #include "ui/LedButton.h"
@@ -59,23 +59,6 @@ public:
         float cacheScale = 0.0f;
     };
 
-    /** The preset line of the top bar: live set-up letter, preset name and "*" when
-        modified, with a drop-down mark. Opens the preset menu on press. */
-    class PresetField : public juce::Component, public juce::SettableTooltipClient
-    {
-    public:
-        PresetField();
-        ~PresetField() override;
-
-        juce::String text;
-        std::function<void()> onClick;
-
-        void mouseEnter (const juce::MouseEvent&) override;
-        void mouseExit (const juce::MouseEvent&) override;
-        void mouseDown (const juce::MouseEvent&) override;
-        void paint (juce::Graphics&) override;
-    };
-
     void mouseDown (const juce::MouseEvent&) override;
     void resized() override;
 
@@ -83,48 +66,11 @@ public:
         more than its threshold, except the level meter and the rate boxes. */
     void refresh();
 
-    //==========================================================================
-    // Preset bar and menus. The menus are built from the current state each time
-    // they open; building and handling a result are separate steps so that both can
-    // be checked without a menu on screen.
-
-    void showPresetMenu();
-    void showMainMenu();
-    void savePresetWithNameDialog();
-    void savePresetToFile();
-    void loadPresetFromFile();
-    void showAbout();
-
-    /** The preset menu for the given user list (factory items 1000 + i, user items
-        2000 + j, actions 1 to 6). */
-    juce::PopupMenu buildPresetMenu (const juce::Array<juce::File>& userPresets) const;
-    /** Runs the preset menu's item `result`; `userPresets` is the list the menu showed. */
-    void presetMenuChosen (int result, const juce::Array<juce::File>& userPresets);
-    juce::PopupMenu buildMainMenu() const;
-    void mainMenuChosen (int result);
-
-    /** The save button: overwrites the current user preset's own file, or asks for a
-        name when there is no such file. */
-    void quickSave();
-    /** The preset menu's delete item: deletes the current user preset's own file and
-        then loads the defaults; tells the user when nothing could be deleted. */
-    void deleteCurrentPreset();
-    /** What the file dialogs do with their result; an empty file (cancelled) does nothing.
-        The preset is written to the chosen file with the preset extension; when that
-        file exists, the user is asked first and nothing is written without a yes. */
-    void saveToChosenFile (const juce::File& chosen);
-    void loadChosenFile (const juce::File& chosen);
-    /** Saves the user preset named `typedName` (trimmed, made a legal file name). */
-    void saveUnderName (const juce::String& typedName);
-
     /** Applies a scale from the size menu or the stored state: clamped to [0.5, 2.5]
         (a value that is not a number gives 1), written to the editor and the
         processor, then the transform and the size. */
     void setInterfaceScale (float newScale);
     float getInterfaceScale() const noexcept { return scale; }
-
-    /** The about box's message. */
-    static juce::String aboutText();
 
     //==========================================================================
     // The children, in construction order. Public so that tests and the renderer can
@@ -135,16 +81,8 @@ public:
     Artwork artwork;
     juce::TooltipWindow tooltipWindow;
 
-    br::ui::BarButton logoButton;
-    br::ui::BarButton undoButton;
-    br::ui::BarButton redoButton;
-    PresetField presetField;
-    br::ui::BarButton prevButton;
-    br::ui::BarButton nextButton;
-    br::ui::BarButton copyButton;
-    br::ui::BarButton setupButton;
-    br::ui::BarButton saveButton;
-    br::ui::BarButton menuButton;
+    /** The top strip: presets and their menus, undo and redo, the A/B set-ups. */
+    PresetBar presetBar;
 
     br::ui::ChoiceBox syncBox;
     br::ui::ChoiceBox xFactorBox;
@@ -170,22 +108,12 @@ public:
     // After every widget: each attachment goes before the widget it drives.
     std::vector<std::unique_ptr<juce::AudioProcessorValueTreeState::SliderAttachment>> sliderAttachments;
     std::vector<std::unique_ptr<juce::AudioProcessorValueTreeState::ButtonAttachment>> buttonAttachments;
-    std::unique_ptr<juce::FileChooser> fileChooser;
-    /** Shows a folder in the system's file browser ("Show Presets Folder"). */
-    std::function<void (const juce::File&)> openFolder = [] (const juce::File& folder) { folder.startAsProcess(); };
 
 private:
     void timerCallback() override;
     void applyScale();
-    void addTopBar();
     void addControls();
     void refreshSphere (bool rotationOn);
-    /** Tells the user why a preset could not be written or deleted. */
-    void showFailure (const juce::String& title, const juce::String& reason);
-    /** Asks whether `target` may be overwritten, and writes the preset there on a yes. */
-    void confirmOverwrite (const juce::File& target);
-    /** Writes the current preset to `target`; tells the user why when that fails. */
-    void writePreset (const juce::File& target);
 
     float scale = 1.0f;
     /** The texts the rate boxes show in "Auto" (empty in "Manual"). */
@@ -198,10 +126,6 @@ private:
     std::atomic<float>& rotOnValue;
     std::atomic<float>& rotCenterValue;
     std::atomic<float>& rotRangeValue;
-
-    // The open preset dialog (name or overwrite question), if any. It uses our
-    // look-and-feel, which dies with us, so the destructor closes it first.
-    juce::Component::SafePointer<juce::AlertWindow> openDialog;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BrellumEditor)
 };

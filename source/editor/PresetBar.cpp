@@ -1,14 +1,15 @@
-#include "editor/PluginEditor.h"
+#include "editor/PresetBar.h"
 #include "ui/Fonts.h"
 #include "ui/Palette.h"
 
 namespace
 {
 using br::PresetManager;
+using Icon = br::ui::BarButton::Icon;
 
 constexpr auto presetExtension = ".brlm";
 
-/** The sizes of the "Interface Size" menu, in percent; item id = 100 + percent. */
+/** The sizes of the "Interface Size" menu, in percent. */
 constexpr int sizePercents[] { 75, 100, 125, 150, 175, 200 };
 
 juce::String quoted (const juce::File& file) { return "\"" + file.getFullPathName() + "\""; }
@@ -96,20 +97,20 @@ juce::String whyNotDeleted (const juce::File& file)
 } // namespace
 
 //==============================================================================
-BrellumEditor::PresetField::PresetField() = default;
-BrellumEditor::PresetField::~PresetField() = default;
+PresetBar::PresetField::PresetField() = default;
+PresetBar::PresetField::~PresetField() = default;
 
-void BrellumEditor::PresetField::mouseEnter (const juce::MouseEvent&) { repaint(); }
-void BrellumEditor::PresetField::mouseExit (const juce::MouseEvent&) { repaint(); }
+void PresetBar::PresetField::mouseEnter (const juce::MouseEvent&) { repaint(); }
+void PresetBar::PresetField::mouseExit (const juce::MouseEvent&) { repaint(); }
 
-void BrellumEditor::PresetField::mouseDown (const juce::MouseEvent&)
+void PresetBar::PresetField::mouseDown (const juce::MouseEvent&)
 {
     // On press, not release: the menu is already open when the button comes up.
     if (onClick)
         onClick();
 }
 
-void BrellumEditor::PresetField::paint (juce::Graphics& g)
+void PresetBar::PresetField::paint (juce::Graphics& g)
 {
     namespace colours = br::ui::colours;
     const auto w = (float) getWidth();
@@ -136,143 +137,194 @@ void BrellumEditor::PresetField::paint (juce::Graphics& g)
 }
 
 //==============================================================================
-juce::PopupMenu BrellumEditor::buildPresetMenu (const juce::Array<juce::File>& userPresets) const
+PresetBar::PresetBar (BrellumProcessor& p, juce::LookAndFeel& dialogLook, std::function<float()> getScale,
+                      std::function<void (float)> setScale)
+    : logoButton ("logo", Icon::logo),
+      undoButton ("undo", Icon::undo),
+      redoButton ("redo", Icon::redo),
+      prevButton ("prev", Icon::prev),
+      nextButton ("next", Icon::next),
+      copyButton ("copy", Icon::none),
+      setupButton ("setup", Icon::none),
+      saveButton ("save", Icon::save),
+      menuButton ("menu", Icon::menu),
+      processor (p),
+      dialogLookAndFeel (dialogLook),
+      interfaceScale (std::move (getScale)),
+      setInterfaceScale (std::move (setScale))
+{
+    // The strip between the controls belongs to the panel.
+    setInterceptsMouseClicks (false, true);
+
+    for (auto* child : std::initializer_list<juce::Component*> { &logoButton, &undoButton, &redoButton, &presetField,
+                                                                 &prevButton, &nextButton, &copyButton, &setupButton,
+                                                                 &saveButton, &menuButton })
+        addAndMakeVisible (child);
+
+    copyButton.framed = true;
+    setupButton.framed = true;
+
+    logoButton.onClick = [this] { showAbout(); };
+    undoButton.onClick = [this] { processor.undoManager.undo(); };
+    redoButton.onClick = [this] { processor.undoManager.redo(); };
+    presetField.onClick = [this] { showPresetMenu(); };
+    prevButton.onClick = [this] { processor.presetManager.step (-1); };
+    nextButton.onClick = [this] { processor.presetManager.step (+1); };
+    copyButton.onClick = [this] { processor.copySetupToOther(); };
+    setupButton.onClick = [this] { switchSetup(); };
+    saveButton.onClick = [this] { quickSave(); };
+    menuButton.onClick = [this] { showMainMenu(); };
+
+    undoButton.setTooltip ("Undo");
+    redoButton.setTooltip ("Redo");
+    presetField.setTooltip ("Presets: factory and user presets, save and load");
+    prevButton.setTooltip ("Previous preset");
+    nextButton.setTooltip ("Next preset");
+    copyButton.setTooltip ("Copy the current setup to the other one");
+    setupButton.setTooltip ("Switch between setups A and B for comparison");
+    saveButton.setTooltip ("Save preset");
+    menuButton.setTooltip ("Menu");
+}
+
+PresetBar::~PresetBar()
+{
+    if (auto* dialog = openDialog.getComponent())
+    {
+        // Its callback finds us gone and does nothing; it must not outlive its look-and-feel.
+        dialog->setLookAndFeel (nullptr);
+        dialog->exitModalState (0);
+    }
+}
+
+void PresetBar::resized()
+{
+    // Panel coordinates: the bar stands at the panel's top left corner.
+    const std::pair<juce::Component*, juce::Rectangle<int>> layout[] {
+        { &logoButton, { 8, 9, 32, 28 } },    { &undoButton, { 48, 9, 28, 28 } },
+        { &redoButton, { 80, 9, 28, 28 } },   { &presetField, { 132, 8, 553, 30 } },
+        { &prevButton, { 708, 8, 28, 30 } },  { &nextButton, { 740, 8, 28, 30 } },
+        { &copyButton, { 795, 8, 76, 30 } },  { &setupButton, { 901, 8, 77, 30 } },
+        { &saveButton, { 1010, 8, 30, 30 } }, { &menuButton, { 1056, 8, 30, 30 } },
+    };
+
+    for (const auto& [child, bounds] : layout)
+        child->setBounds (bounds);
+}
+
+void PresetBar::refresh()
+{
+    const auto live = processor.activeSetup.load() == 0 ? juce::String ("A") : juce::String ("B");
+    const auto other = live == "A" ? juce::String ("B") : juce::String ("A");
+    const auto line = live + ": " + processor.presetManager.getCurrentName() + (processor.modified.load() ? "*" : "");
+    if (presetField.text != line)
+    {
+        presetField.text = line;
+        presetField.repaint();
+    }
+    copyButton.setButtonText (live + " " + juce::String::charToString (0x2192) + " " + other);
+    setupButton.setButtonText ("Setup " + live);
+
+    undoButton.setEnabled (processor.undoManager.canUndo());
+    redoButton.setEnabled (processor.undoManager.canRedo());
+}
+
+void PresetBar::switchSetup() { processor.selectSetup (1 - processor.activeSetup.load()); }
+
+//==============================================================================
+std::function<void()> PresetBar::guarded (std::function<void (PresetBar&)> action)
+{
+    // The menus are asynchronous: an item may be chosen after the bar has gone.
+    return [bar = SafePointer<PresetBar> (this), action = std::move (action)]
+    {
+        if (bar != nullptr)
+            action (*bar);
+    };
+}
+
+juce::PopupMenu PresetBar::buildPresetMenu()
 {
     auto& presets = processor.presetManager;
     const auto numFactory = PresetManager::numFactoryPresets();
     const auto current = presets.current();
+    const auto userPresets = presets.getUserPresets();
 
     juce::PopupMenu menu;
     menu.addSectionHeader ("Factory Presets");
     for (int i = 0; i < numFactory; ++i)
-        menu.addItem (1000 + i, presets.getPresetName (i), true, current.index == i);
+        menu.addItem (presets.getPresetName (i), true, current.index == i,
+                      guarded ([i] (PresetBar& bar) { bar.processor.presetManager.loadFactory (i); }));
 
     menu.addSectionHeader ("User Presets");
     if (userPresets.isEmpty())
-        menu.addItem (-1, "(none saved yet)", false, false);
+        menu.addItem ("(none saved yet)", false, false, nullptr);
     for (int j = 0; j < userPresets.size(); ++j)
-        menu.addItem (2000 + j, userPresets[j].getFileNameWithoutExtension(), true, current.index == numFactory + j);
+        menu.addItem (userPresets[j].getFileNameWithoutExtension(), true, current.index == numFactory + j,
+                      guarded ([file = userPresets[j]] (PresetBar& bar)
+                               { bar.processor.presetManager.loadFile (file); }));
 
     menu.addSeparator();
-    menu.addItem (1, "Save Preset...");
-    menu.addItem (2, "Save Preset to File...");
-    menu.addItem (3, "Load Preset from File...");
-    menu.addItem (4, "Delete \"" + current.name + "\"", current.index >= numFactory, false);
-    menu.addItem (5, "Show Presets Folder");
+    menu.addItem ("Save Preset...", true, false, guarded ([] (PresetBar& bar) { bar.savePresetWithNameDialog(); }));
+    menu.addItem ("Save Preset to File...", true, false, guarded ([] (PresetBar& bar) { bar.savePresetToFile(); }));
+    menu.addItem ("Load Preset from File...", true, false, guarded ([] (PresetBar& bar) { bar.loadPresetFromFile(); }));
+    menu.addItem ("Delete \"" + current.name + "\"", current.index >= numFactory, false,
+                  guarded ([] (PresetBar& bar) { bar.deleteCurrentPreset(); }));
+    menu.addItem ("Show Presets Folder", true, false, guarded ([] (PresetBar& bar) { bar.showPresetsFolder(); }));
     menu.addSeparator();
-    menu.addItem (6, "Reset to Default");
+    menu.addItem ("Reset to Default", true, false,
+                  guarded ([] (PresetBar& bar) { bar.processor.presetManager.loadDefaults(); }));
     return menu;
 }
 
-void BrellumEditor::presetMenuChosen (int result, const juce::Array<juce::File>& userPresets)
+void PresetBar::showPresetsFolder()
 {
-    auto& presets = processor.presetManager;
-
-    if (result >= 2000)
-    {
-        if (juce::isPositiveAndBelow (result - 2000, userPresets.size()))
-            presets.loadFile (userPresets[result - 2000]);
-    }
-    else if (result >= 1000)
-    {
-        presets.loadFactory (result - 1000);
-    }
-    else if (result == 1)
-    {
-        savePresetWithNameDialog();
-    }
-    else if (result == 2)
-    {
-        savePresetToFile();
-    }
-    else if (result == 3)
-    {
-        loadPresetFromFile();
-    }
-    else if (result == 4)
-    {
-        deleteCurrentPreset();
-    }
-    else if (result == 5)
-    {
-        const auto folder = PresetManager::userDirectory();
-        folder.createDirectory();
-        if (openFolder)
-            openFolder (folder);
-    }
-    else if (result == 6)
-    {
-        presets.loadDefaults();
-    }
+    const auto folder = PresetManager::userDirectory();
+    folder.createDirectory();
+    if (openFolder)
+        openFolder (folder);
 }
 
-void BrellumEditor::showPresetMenu()
+void PresetBar::showPresetMenu()
 {
-    // The item numbers refer to the list as it was when the menu opened, so that list
-    // travels with the callback.
-    const auto userPresets = processor.presetManager.getUserPresets();
-    buildPresetMenu (userPresets)
-        .showMenuAsync (juce::PopupMenu::Options().withTargetComponent (&presetField),
-                        [editor = SafePointer<BrellumEditor> (this), userPresets] (int result)
-                        {
-                            if (editor != nullptr && result != 0)
-                                editor->presetMenuChosen (result, userPresets);
-                        });
+    buildPresetMenu().showMenuAsync (juce::PopupMenu::Options().withTargetComponent (&presetField));
 }
 
-juce::PopupMenu BrellumEditor::buildMainMenu() const
+juce::PopupMenu PresetBar::buildMainMenu()
 {
     const auto live = processor.activeSetup.load() == 0 ? juce::String ("A") : juce::String ("B");
     const auto other = live == "A" ? juce::String ("B") : juce::String ("A");
-    const auto percent = juce::roundToInt (100.0f * scale);
+    const auto percent = juce::roundToInt (100.0f * interfaceScale());
 
     juce::PopupMenu sizes;
     for (const auto size : sizePercents)
-        sizes.addItem (100 + size, juce::String (size) + "%", true, percent == size);
+        sizes.addItem (juce::String (size) + "%", true, percent == size,
+                       guarded ([size] (PresetBar& bar) { bar.setInterfaceScale ((float) size / 100.0f); }));
 
     juce::PopupMenu menu;
-    menu.addItem (1, "Undo", processor.undoManager.canUndo(), false);
-    menu.addItem (2, "Redo", processor.undoManager.canRedo(), false);
+    menu.addItem ("Undo", processor.undoManager.canUndo(), false,
+                  guarded ([] (PresetBar& bar) { bar.processor.undoManager.undo(); }));
+    menu.addItem ("Redo", processor.undoManager.canRedo(), false,
+                  guarded ([] (PresetBar& bar) { bar.processor.undoManager.redo(); }));
     menu.addSeparator();
-    menu.addItem (3, "Copy Setup " + live + " " + juce::String::charToString (0x2192) + " " + other);
-    menu.addItem (4, "Switch to Setup " + other);
-    menu.addItem (5, "Reset to Default");
+    menu.addItem ("Copy Setup " + live + " " + juce::String::charToString (0x2192) + " " + other, true, false,
+                  guarded ([] (PresetBar& bar) { bar.processor.copySetupToOther(); }));
+    // The set-up to switch to is read when the item is chosen.
+    menu.addItem ("Switch to Setup " + other, true, false, guarded ([] (PresetBar& bar) { bar.switchSetup(); }));
+    menu.addItem ("Reset to Default", true, false,
+                  guarded ([] (PresetBar& bar) { bar.processor.presetManager.loadDefaults(); }));
     menu.addSeparator();
     menu.addSubMenu ("Interface Size", sizes);
     menu.addSeparator();
-    menu.addItem (6, "About Quorvane");
+    menu.addItem ("About Quorvane", true, false, guarded ([] (PresetBar& bar) { bar.showAbout(); }));
     return menu;
 }
 
-void BrellumEditor::mainMenuChosen (int result)
+void PresetBar::showMainMenu()
 {
-    switch (result)
-    {
-        case 1: processor.undoManager.undo(); break;
-        case 2: processor.undoManager.redo(); break;
-        case 3: processor.copySetupToOther(); break;
-        case 4: processor.selectSetup (1 - processor.activeSetup.load()); break;
-        case 5: processor.presetManager.loadDefaults(); break;
-        case 6: showAbout(); break;
-        default:
-            if (result > 100)
-                setInterfaceScale ((float) (result - 100) / 100.0f);
-            break;
-    }
-}
-
-void BrellumEditor::showMainMenu()
-{
-    buildMainMenu().showMenuAsync (juce::PopupMenu::Options().withTargetComponent (&menuButton),
-                                   [editor = SafePointer<BrellumEditor> (this)] (int result)
-                                   {
-                                       if (editor != nullptr && result != 0)
-                                           editor->mainMenuChosen (result);
-                                   });
+    buildMainMenu().showMenuAsync (juce::PopupMenu::Options().withTargetComponent (&menuButton));
 }
 
 //==============================================================================
-void BrellumEditor::quickSave()
+void PresetBar::quickSave()
 {
     auto& presets = processor.presetManager;
 
@@ -287,7 +339,7 @@ void BrellumEditor::quickSave()
     }
 }
 
-void BrellumEditor::deleteCurrentPreset()
+void PresetBar::deleteCurrentPreset()
 {
     auto& presets = processor.presetManager;
 
@@ -307,7 +359,7 @@ void BrellumEditor::deleteCurrentPreset()
                            "Nothing was deleted.");
 }
 
-void BrellumEditor::saveUnderName (const juce::String& typedName)
+void PresetBar::saveUnderName (const juce::String& typedName)
 {
     const auto name = juce::File::createLegalFileName (typedName.trim());
     if (name.isEmpty())
@@ -316,7 +368,7 @@ void BrellumEditor::saveUnderName (const juce::String& typedName)
     writePreset (PresetManager::userDirectory().getChildFile (name + presetExtension));
 }
 
-void BrellumEditor::saveToChosenFile (const juce::File& chosen)
+void PresetBar::saveToChosenFile (const juce::File& chosen)
 {
     if (chosen == juce::File())
         return;
@@ -330,57 +382,57 @@ void BrellumEditor::saveToChosenFile (const juce::File& chosen)
         writePreset (target);
 }
 
-void BrellumEditor::confirmOverwrite (const juce::File& target)
+void PresetBar::confirmOverwrite (const juce::File& target)
 {
     auto* dialog = new PresetDialog ("File already exists",
                                      "There's already a file called: " + target.getFullPathName()
                                          + "\n\nAre you sure you want to overwrite it?",
-                                     juce::MessageBoxIconType::WarningIcon, this);
-    dialog->setLookAndFeel (&lookAndFeel);
+                                     juce::MessageBoxIconType::WarningIcon, dialogOwner());
+    dialog->setLookAndFeel (&dialogLookAndFeel);
     dialog->addButton ("Overwrite", 1, juce::KeyPress (juce::KeyPress::returnKey));
     dialog->addButton ("Cancel", 0, juce::KeyPress (juce::KeyPress::escapeKey));
     openDialog = dialog;
-    show (*dialog, nullptr, [editor = SafePointer<BrellumEditor> (this), target] (int result)
+    show (*dialog, nullptr, [bar = SafePointer<PresetBar> (this), target] (int result)
     {
-        if (result == 1 && editor != nullptr)
-            editor->writePreset (target);
+        if (result == 1 && bar != nullptr)
+            bar->writePreset (target);
     });
 }
 
-void BrellumEditor::writePreset (const juce::File& target)
+void PresetBar::writePreset (const juce::File& target)
 {
     if (! processor.presetManager.saveToFile (target))
         showFailure ("Preset not saved", whyNotWritten (target));
 }
 
-void BrellumEditor::loadChosenFile (const juce::File& chosen)
+void PresetBar::loadChosenFile (const juce::File& chosen)
 {
     if (chosen.getFullPathName().isNotEmpty() && chosen.existsAsFile())
         processor.presetManager.loadFile (chosen);
 }
 
 //==============================================================================
-void BrellumEditor::savePresetWithNameDialog()
+void PresetBar::savePresetWithNameDialog()
 {
     auto* dialog = new PresetDialog ("Save Preset", "Name of the new user preset:", juce::MessageBoxIconType::NoIcon,
-                                     this);
-    dialog->setLookAndFeel (&lookAndFeel);
+                                     dialogOwner());
+    dialog->setLookAndFeel (&dialogLookAndFeel);
     dialog->addTextEditor ("name", processor.presetManager.getCurrentName(), {});
     dialog->addButton ("Save", 1, juce::KeyPress (juce::KeyPress::returnKey));
     dialog->addButton ("Cancel", 0, juce::KeyPress (juce::KeyPress::escapeKey));
 
     openDialog = dialog;
     show (*dialog, dialog->getTextEditor ("name"),
-                [editor = SafePointer<BrellumEditor> (this), window = SafePointer<juce::AlertWindow> (dialog)] (int result)
+                [bar = SafePointer<PresetBar> (this), window = SafePointer<juce::AlertWindow> (dialog)] (int result)
                 {
-                    if (result != 1 || editor == nullptr)
+                    if (result != 1 || bar == nullptr)
                         return;
                     const auto typed = window != nullptr ? window->getTextEditorContents ("name") : juce::String();
-                    editor->saveUnderName (typed);
+                    bar->saveUnderName (typed);
                 });
 }
 
-void BrellumEditor::savePresetToFile()
+void PresetBar::savePresetToFile()
 {
     const auto folder = PresetManager::userDirectory();
     folder.createDirectory();
@@ -395,26 +447,26 @@ void BrellumEditor::savePresetToFile()
     // No overwrite warning from the dialog: it would judge the typed name, which may lack
     // the extension that the written file gets. saveToChosenFile asks about the real one.
     fileChooser->launchAsync (juce::FileBrowserComponent::saveMode | juce::FileBrowserComponent::canSelectFiles,
-                              [editor = SafePointer<BrellumEditor> (this)] (const juce::FileChooser& chooser)
+                              [bar = SafePointer<PresetBar> (this)] (const juce::FileChooser& chooser)
                               {
-                                  if (editor != nullptr)
-                                      editor->saveToChosenFile (chooser.getResult());
+                                  if (bar != nullptr)
+                                      bar->saveToChosenFile (chooser.getResult());
                               });
 }
 
-void BrellumEditor::loadPresetFromFile()
+void PresetBar::loadPresetFromFile()
 {
     fileChooser = std::make_unique<juce::FileChooser> ("Load Quorvane Preset", PresetManager::userDirectory(),
                                                        "*.brlm");
     fileChooser->launchAsync (juce::FileBrowserComponent::openMode | juce::FileBrowserComponent::canSelectFiles,
-                              [editor = SafePointer<BrellumEditor> (this)] (const juce::FileChooser& chooser)
+                              [bar = SafePointer<PresetBar> (this)] (const juce::FileChooser& chooser)
                               {
-                                  if (editor != nullptr)
-                                      editor->loadChosenFile (chooser.getResult());
+                                  if (bar != nullptr)
+                                      bar->loadChosenFile (chooser.getResult());
                               });
 }
 
-juce::String BrellumEditor::aboutText()
+juce::String PresetBar::aboutText()
 {
     return "AM, FM and rotation modulation driven by one LFO. By Tarnwick Audio.\n"
            "\n"
@@ -423,12 +475,19 @@ juce::String BrellumEditor::aboutText()
            "Drag on the sphere to set the rotation centre.";
 }
 
-void BrellumEditor::showAbout()
+void PresetBar::showAbout()
 {
-    juce::AlertWindow::showMessageBoxAsync (juce::MessageBoxIconType::NoIcon, "Quorvane " BR_VERSION_STRING, aboutText(), "OK", this);
+    juce::AlertWindow::showMessageBoxAsync (juce::MessageBoxIconType::NoIcon, "Quorvane " BR_VERSION_STRING, aboutText(), "OK", dialogOwner());
 }
 
-void BrellumEditor::showFailure (const juce::String& title, const juce::String& reason)
+void PresetBar::showFailure (const juce::String& title, const juce::String& reason)
 {
-    juce::AlertWindow::showMessageBoxAsync (juce::MessageBoxIconType::WarningIcon, title, reason, "OK", this);
+    juce::AlertWindow::showMessageBoxAsync (juce::MessageBoxIconType::WarningIcon, title, reason, "OK", dialogOwner());
+}
+
+juce::Component* PresetBar::dialogOwner()
+{
+    if (auto* editor = findParentComponentOfClass<juce::AudioProcessorEditor>())
+        return editor;
+    return this;
 }

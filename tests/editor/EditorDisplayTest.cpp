@@ -135,12 +135,12 @@ TEST_F (EditorOnDisplay, AClickOnThePresetFieldOpensThePresetMenuAndAChoiceLoads
     chooseFromMenu (3); // header skipped: Full Reset, then two more factory presets
     ASSERT_TRUE (pumpUntil ([&] { return presets().getCurrentIndex() == 2; }));
     editor->refresh();
-    EXPECT_EQ (editor->presetField.text, "A: " + br::factoryPresets()[2].name);
+    EXPECT_EQ (editor->presetBar.presetField.text, "A: " + br::factoryPresets()[2].name);
 }
 
 TEST_F (EditorOnDisplay, TheMenuButtonOpensTheMainMenu)
 {
-    editor->menuButton.triggerClick();
+    editor->presetBar.menuButton.triggerClick();
     ASSERT_TRUE (pumpUntil (menuOpen));
     chooseFromMenu (2); // Undo and Redo are disabled: Copy, then Switch
     ASSERT_TRUE (pumpUntil ([&] { return processor.activeSetup.load() == 1; }));
@@ -155,9 +155,9 @@ TEST_F (EditorOnDisplay, ClosingTheEditorWithAMenuOpenMakesAChoiceDoNothing)
             SetUp();
         setValue (processor, "mix", 30.0f);
         if (mainMenu)
-            editor->showMainMenu();
+            editor->presetBar.showMainMenu();
         else
-            editor->showPresetMenu();
+            editor->presetBar.showPresetMenu();
         ASSERT_TRUE (pumpUntil (menuOpen));
 
         editor.reset();
@@ -172,7 +172,7 @@ TEST_F (EditorOnDisplay, ClosingTheEditorWithAMenuOpenMakesAChoiceDoNothing)
 TEST_F (EditorOnDisplay, QuickSaveWithAFactoryPresetAsksForANameFilledWithIt)
 {
     presets().loadFactory (5);
-    editor->saveButton.triggerClick();
+    editor->presetBar.saveButton.triggerClick();
     ASSERT_TRUE (pumpUntil ([] { return topAlert() != nullptr; }));
 
     auto* dialog = topAlert();
@@ -190,7 +190,7 @@ TEST_F (EditorOnDisplay, QuickSaveWithAFactoryPresetAsksForANameFilledWithIt)
 
 TEST_F (EditorOnDisplay, CancellingTheNameDialogSavesNothing)
 {
-    editor->presetMenuChosen (1, {});
+    ASSERT_TRUE (choose (editor->presetBar.buildPresetMenu(), "Save Preset..."));
     ASSERT_TRUE (pumpUntil ([] { return topAlert() != nullptr; }));
     topAlert()->exitModalState (0);
     pumpUntil ([] { return ! anythingModal(); });
@@ -199,7 +199,7 @@ TEST_F (EditorOnDisplay, CancellingTheNameDialogSavesNothing)
 
 TEST_F (EditorOnDisplay, ClosingTheEditorClosesItsNameDialogWithoutSaving)
 {
-    editor->savePresetWithNameDialog();
+    editor->presetBar.savePresetWithNameDialog();
     ASSERT_TRUE (pumpUntil ([] { return topAlert() != nullptr; }));
     juce::Component::SafePointer<juce::AlertWindow> dialog (topAlert());
 
@@ -214,7 +214,7 @@ TEST_F (EditorOnDisplay, AFailedSaveTellsTheUserWhy)
     home.music().createDirectory();
     home.music().getChildFile ("Quorvane").replaceWithText ("in the way");
 
-    editor->saveUnderName ("Lost");
+    editor->presetBar.saveUnderName ("Lost");
     ASSERT_TRUE (pumpUntil ([] { return topAlert() != nullptr; }));
     EXPECT_EQ (topAlert()->getName(), "Preset not saved");
     EXPECT_TRUE (topAlert()->getDescription().contains ("could not be created")) << topAlert()->getDescription();
@@ -224,7 +224,7 @@ TEST_F (EditorOnDisplay, AFailedSaveTellsTheUserWhy)
 TEST_F (EditorOnDisplay, AFailedQuickSaveOfAFullDiskTellsTheUser)
 {
     const auto banana = home.presets().getChildFile ("Banana.brlm");
-    editor->saveUnderName ("Banana");
+    editor->presetBar.saveUnderName ("Banana");
     ASSERT_TRUE (banana.existsAsFile());
     const auto before = banana.loadFileAsString();
     setValue (processor, "mix", 10.0f);
@@ -235,7 +235,7 @@ TEST_F (EditorOnDisplay, AFailedQuickSaveOfAFullDiskTellsTheUser)
     auto* previousHandler = std::signal (SIGXFSZ, SIG_IGN);
     rlimit tiny { 64, previous.rlim_max };
     setrlimit (RLIMIT_FSIZE, &tiny);
-    editor->saveButton.triggerClick();
+    editor->presetBar.saveButton.triggerClick();
     pumpPending();
     setrlimit (RLIMIT_FSIZE, &previous);
     std::signal (SIGXFSZ, previousHandler);
@@ -250,12 +250,12 @@ TEST_F (EditorOnDisplay, AFailedQuickSaveOfAFullDiskTellsTheUser)
 TEST_F (EditorOnDisplay, ADeleteThatCannotFindItsFileTellsTheUserAndDeletesNothing)
 {
     const auto banana = home.presets().getChildFile ("Banana.brlm");
-    editor->saveUnderName ("Banana");
+    editor->presetBar.saveUnderName ("Banana");
     ASSERT_TRUE (banana.existsAsFile());
 
     // Another preset now stands at Banana's position in the list.
     const auto aardvark = writeFile (home.presets(), "Aardvark.brlm", presetText (paramXml ("rate", "1")));
-    editor->presetMenuChosen (4, presets().getUserPresets());
+    ASSERT_TRUE (choose (editor->presetBar.buildPresetMenu(), "Delete \"Banana\""));
 
     ASSERT_TRUE (pumpUntil ([] { return topAlert() != nullptr; }));
     EXPECT_EQ (topAlert()->getName(), "Preset not deleted");
@@ -274,7 +274,7 @@ TEST_F (EditorOnDisplay, SavingToAnExistingFileAsksAboutTheFileWithItsExtension)
         SCOPED_TRACE (typed);
         for (const int answer : { 0, 1 })
         {
-            editor->saveToChosenFile (home.presets().getChildFile (typed));
+            editor->presetBar.saveToChosenFile (home.presets().getChildFile (typed));
             ASSERT_TRUE (pumpUntil ([] { return topAlert() != nullptr; }));
             EXPECT_EQ (topAlert()->getName(), "File already exists");
             EXPECT_TRUE (topAlert()->getDescription().contains (x.getFullPathName()));
@@ -296,11 +296,11 @@ TEST_F (EditorOnDisplay, SavingToAnExistingFileAsksAboutTheFileWithItsExtension)
 TEST_F (EditorOnDisplay, QuickSaveAfterTheFolderChangedAsksForANameInsteadOfOverwriting)
 {
     const auto banana = home.presets().getChildFile ("Banana.brlm");
-    editor->saveUnderName ("Banana");
+    editor->presetBar.saveUnderName ("Banana");
     const auto aardvark = writeFile (home.presets(), "Aardvark.brlm", presetText (paramXml ("rate", "1")));
     const auto aardvarkText = aardvark.loadFileAsString();
 
-    editor->saveButton.triggerClick();
+    editor->presetBar.saveButton.triggerClick();
     ASSERT_TRUE (pumpUntil ([] { return topAlert() != nullptr; }));
     EXPECT_EQ (topAlert()->getName(), "Save Preset");
     EXPECT_EQ (aardvark.loadFileAsString(), aardvarkText);
@@ -308,25 +308,25 @@ TEST_F (EditorOnDisplay, QuickSaveAfterTheFolderChangedAsksForANameInsteadOfOver
 
 TEST_F (EditorOnDisplay, TheLogoOpensTheAboutBox)
 {
-    editor->logoButton.triggerClick();
+    editor->presetBar.logoButton.triggerClick();
     ASSERT_TRUE (pumpUntil ([] { return topAlert() != nullptr; }));
     EXPECT_EQ (topAlert()->getName(), "Quorvane " BR_VERSION_STRING);
-    EXPECT_TRUE (topAlert()->getDescription().contains (BrellumEditor::aboutText()));
+    EXPECT_TRUE (topAlert()->getDescription().contains (PresetBar::aboutText()));
     ASSERT_EQ (topAlert()->getNumButtons(), 1);
 
-    editor->mainMenuChosen (6);
+    ASSERT_TRUE (choose (editor->presetBar.buildMainMenu(), "About Quorvane"));
     ASSERT_TRUE (pumpUntil ([] { return juce::ModalComponentManager::getInstance()->getNumModalComponents() == 2; }));
 }
 
 TEST_F (EditorOnDisplay, FileDialogsOpenAndGoWithTheEditor)
 {
-    editor->presetMenuChosen (2, {});
-    ASSERT_NE (editor->fileChooser, nullptr);
+    ASSERT_TRUE (choose (editor->presetBar.buildPresetMenu(), "Save Preset to File..."));
+    ASSERT_NE (editor->presetBar.fileChooser, nullptr);
     ASSERT_TRUE (pumpUntil (anythingModal)) << "the save dialog is up";
     EXPECT_TRUE (home.presets().isDirectory()) << "the save dialog creates the folder to start in";
 
-    editor->presetMenuChosen (3, {});
-    ASSERT_NE (editor->fileChooser, nullptr);
+    ASSERT_TRUE (choose (editor->presetBar.buildPresetMenu(), "Load Preset from File..."));
+    ASSERT_NE (editor->presetBar.fileChooser, nullptr);
 
     editor.reset();
     ASSERT_TRUE (pumpUntil ([] { return ! anythingModal(); })) << "the dialog closes with its editor";

@@ -16,20 +16,20 @@ struct Placed
     juce::Rectangle<int> bounds;
 };
 
-/** Every child of the panel with its bounds, in the order the editor adds them. */
+/** Every control of the panel with its bounds in the panel, in the order the editor adds them. */
 std::vector<Placed> layoutOf (BrellumEditor& e)
 {
     return {
-        { "logoButton", e.logoButton, { 8, 9, 32, 28 } },
-        { "undoButton", e.undoButton, { 48, 9, 28, 28 } },
-        { "redoButton", e.redoButton, { 80, 9, 28, 28 } },
-        { "presetField", e.presetField, { 132, 8, 553, 30 } },
-        { "prevButton", e.prevButton, { 708, 8, 28, 30 } },
-        { "nextButton", e.nextButton, { 740, 8, 28, 30 } },
-        { "copyButton", e.copyButton, { 795, 8, 76, 30 } },
-        { "setupButton", e.setupButton, { 901, 8, 77, 30 } },
-        { "saveButton", e.saveButton, { 1010, 8, 30, 30 } },
-        { "menuButton", e.menuButton, { 1056, 8, 30, 30 } },
+        { "logoButton", e.presetBar.logoButton, { 8, 9, 32, 28 } },
+        { "undoButton", e.presetBar.undoButton, { 48, 9, 28, 28 } },
+        { "redoButton", e.presetBar.redoButton, { 80, 9, 28, 28 } },
+        { "presetField", e.presetBar.presetField, { 132, 8, 553, 30 } },
+        { "prevButton", e.presetBar.prevButton, { 708, 8, 28, 30 } },
+        { "nextButton", e.presetBar.nextButton, { 740, 8, 28, 30 } },
+        { "copyButton", e.presetBar.copyButton, { 795, 8, 76, 30 } },
+        { "setupButton", e.presetBar.setupButton, { 901, 8, 77, 30 } },
+        { "saveButton", e.presetBar.saveButton, { 1010, 8, 30, 30 } },
+        { "menuButton", e.presetBar.menuButton, { 1056, 8, 30, 30 } },
         { "syncBox", e.syncBox, { 51, 156, 96, 28 } },
         { "hzBox", e.hzBox, { 61, 246, 76, 27 } },
         { "bpmBox", e.bpmBox, { 61, 390, 76, 27 } },
@@ -77,6 +77,11 @@ juce::Image pictureAt (float scale, juce::Point<int> offset = {})
     return image;
 }
 
+juce::Rectangle<int> boundsInArtwork (BrellumEditor& e, juce::Component& child)
+{
+    return e.artwork.getLocalArea (&child, child.getLocalBounds());
+}
+
 bool hasInk (const juce::Image& image, juce::Rectangle<int> area, int minRed)
 {
     for (int y = area.getY(); y < area.getBottom(); ++y)
@@ -92,29 +97,48 @@ TEST_F (EditorTest, PlacesEveryChildAtItsFixedBoundsInsideTheArtwork)
     EXPECT_EQ (editor->artwork.getBounds(), juce::Rectangle<int> (0, 0, 1094, 594));
     EXPECT_EQ (editor->artwork.getParentComponent(), editor.get());
 
+    // The preset bar spans the top strip from the panel's corner, so its controls stand
+    // at panel coordinates, and lets clicks between them through to the panel.
+    EXPECT_EQ (editor->presetBar.getParentComponent(), &editor->artwork);
+    EXPECT_EQ (editor->presetBar.getBounds(), juce::Rectangle<int> (0, 0, 1094, 46));
+    bool clicksSelf = true, clicksChildren = false;
+    editor->presetBar.getInterceptsMouseClicks (clicksSelf, clicksChildren);
+    EXPECT_FALSE (clicksSelf);
+    EXPECT_TRUE (clicksChildren);
+
     const auto layout = layoutOf (*editor);
     for (const auto& placed : layout)
     {
         SCOPED_TRACE (placed.what);
+        EXPECT_EQ (boundsInArtwork (*editor, placed.child), placed.bounds);
         EXPECT_EQ (placed.child.getBounds(), placed.bounds);
-        EXPECT_EQ (placed.child.getParentComponent(), &editor->artwork);
+        EXPECT_TRUE (editor->artwork.isParentOf (&placed.child));
         EXPECT_TRUE (placed.child.isVisible());
     }
 
     // The panel reads left to right in the order the controls were added.
-    ASSERT_EQ (editor->artwork.getNumChildComponents(), (int) layout.size());
+    std::vector<juce::Component*> added;
+    for (auto* child : editor->artwork.getChildren())
+    {
+        if (child != &editor->presetBar)
+            added.push_back (child);
+        else
+            for (auto* barChild : child->getChildren())
+                added.push_back (barChild);
+    }
+    ASSERT_EQ (added.size(), layout.size());
     const char* addedOrder[] { "logoButton",   "undoButton",   "redoButton",  "presetField",   "prevButton",
                                "nextButton",   "copyButton",   "setupButton", "saveButton",    "menuButton",
                                "syncBox",      "hzBox",        "bpmBox",      "xFactorBox",    "waveformBox",
                                "amMeter",      "amDepthFader", "amOnButton",  "amPhaseBox",    "sphere",
                                "rotCenterKnob", "rotRangeKnob", "rotOnButton", "fmMeter",      "fmDepthFader",
                                "fmOnButton",   "fmPhaseBox",   "gainBox",     "mixBox",        "levelMeter" };
-    for (int i = 0; i < (int) layout.size(); ++i)
+    for (size_t i = 0; i < layout.size(); ++i)
     {
         const auto named = std::find_if (layout.begin(), layout.end(), [&] (const Placed& p)
                                          { return juce::String (p.what) == addedOrder[i]; });
         ASSERT_NE (named, layout.end());
-        EXPECT_EQ (editor->artwork.getChildComponent (i), &named->child) << "child " << i << " is not " << addedOrder[i];
+        EXPECT_EQ (added[i], &named->child) << "child " << i << " is not " << addedOrder[i];
     }
 }
 
@@ -123,7 +147,8 @@ TEST_F (EditorTest, NoTwoChildrenOverlap)
     const auto layout = layoutOf (*editor);
     for (size_t i = 0; i < layout.size(); ++i)
         for (size_t j = i + 1; j < layout.size(); ++j)
-            EXPECT_FALSE (layout[i].child.getBounds().intersects (layout[j].child.getBounds()))
+            EXPECT_FALSE (
+                boundsInArtwork (*editor, layout[i].child).intersects (boundsInArtwork (*editor, layout[j].child)))
                 << layout[i].what << " overlaps " << layout[j].what;
 }
 

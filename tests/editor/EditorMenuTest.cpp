@@ -12,36 +12,36 @@ std::vector<MenuLine> expectedPresetMenu (BrellumProcessor& processor, const juc
     const auto current = processor.presetManager.current();
     std::vector<MenuLine> lines { header ("Factory Presets") };
     for (int i = 0; i < numFactory; ++i)
-        lines.push_back ({ 1000 + i, br::factoryPresets()[(size_t) i].name, true, current.index == i });
+        lines.push_back ({ br::factoryPresets()[(size_t) i].name, true, current.index == i });
     lines.push_back (header ("User Presets"));
     if (userNames.isEmpty())
-        lines.push_back ({ -1, "(none saved yet)", false, false });
+        lines.push_back ({ "(none saved yet)", false, false });
     for (int j = 0; j < userNames.size(); ++j)
-        lines.push_back ({ 2000 + j, userNames[j], true, current.index == numFactory + j });
+        lines.push_back ({ userNames[j], true, current.index == numFactory + j });
     lines.push_back (separator());
-    lines.push_back ({ 1, "Save Preset..." });
-    lines.push_back ({ 2, "Save Preset to File..." });
-    lines.push_back ({ 3, "Load Preset from File..." });
-    lines.push_back ({ 4, "Delete \"" + current.name + "\"", current.index >= numFactory, false });
-    lines.push_back ({ 5, "Show Presets Folder" });
+    lines.push_back ({ "Save Preset..." });
+    lines.push_back ({ "Save Preset to File..." });
+    lines.push_back ({ "Load Preset from File..." });
+    lines.push_back ({ "Delete \"" + current.name + "\"", current.index >= numFactory, false });
+    lines.push_back ({ "Show Presets Folder" });
     lines.push_back (separator());
-    lines.push_back ({ 6, "Reset to Default" });
+    lines.push_back ({ "Reset to Default" });
     return lines;
 }
 
 std::vector<MenuLine> expectedMainMenu (const juce::String& live, const juce::String& other, bool canUndo, bool canRedo)
 {
     return {
-        { 1, "Undo", canUndo, false },
-        { 2, "Redo", canRedo, false },
+        { "Undo", canUndo, false },
+        { "Redo", canRedo, false },
         separator(),
-        { 3, "Copy Setup " + live + " " + arrow + " " + other },
-        { 4, "Switch to Setup " + other },
-        { 5, "Reset to Default" },
+        { "Copy Setup " + live + " " + arrow + " " + other },
+        { "Switch to Setup " + other },
+        { "Reset to Default" },
         separator(),
-        { 0, "Interface Size", true, false, MenuLine::subMenu },
+        { "Interface Size", true, false, MenuLine::subMenu },
         separator(),
-        { 6, "About Quorvane" },
+        { "About Quorvane" },
     };
 }
 
@@ -49,7 +49,7 @@ std::vector<MenuLine> expectedSizes (int tickedPercent)
 {
     std::vector<MenuLine> lines;
     for (const int percent : { 75, 100, 125, 150, 175, 200 })
-        lines.push_back ({ 100 + percent, juce::String (percent) + "%", true, percent == tickedPercent });
+        lines.push_back ({ juce::String (percent) + "%", true, percent == tickedPercent });
     return lines;
 }
 
@@ -64,7 +64,7 @@ void expectLines (const std::vector<MenuLine>& actual, const std::vector<MenuLin
 //==============================================================================
 TEST_F (EditorTest, PresetMenuWithNoUserPresetsOffersNothingToDelete)
 {
-    const auto menu = editor->buildPresetMenu (presets().getUserPresets());
+    const auto menu = editor->presetBar.buildPresetMenu();
     const auto lines = linesOf (menu);
     expectLines (lines, expectedPresetMenu (processor, {}));
     EXPECT_TRUE (lines[1].ticked) << "Full Reset is current";
@@ -77,7 +77,7 @@ TEST_F (EditorTest, PresetMenuWithAFactoryPresetCurrentTicksItAndDisablesDelete)
     userPreset ("Banana");
     presets().loadFactory (7);
 
-    const auto lines = linesOf (editor->buildPresetMenu (presets().getUserPresets()));
+    const auto lines = linesOf (editor->presetBar.buildPresetMenu());
     expectLines (lines, expectedPresetMenu (processor, { "apple", "Banana" }));
     EXPECT_TRUE (lines[8].ticked);
     const auto& deleteItem = lines[lines.size() - 4];
@@ -92,9 +92,9 @@ TEST_F (EditorTest, PresetMenuWithAUserPresetCurrentTicksItAndOffersItsDelete)
     userPreset ("cherry");
     ASSERT_EQ (presets().getCurrentIndex(), numFactory + 1);
 
-    const auto lines = linesOf (editor->buildPresetMenu (presets().getUserPresets()));
+    const auto lines = linesOf (editor->presetBar.buildPresetMenu());
     expectLines (lines, expectedPresetMenu (processor, { "apple", "Banana", "cherry" }));
-    EXPECT_EQ (lines[lines.size() - 4], (MenuLine { 4, "Delete \"Banana\"", true, false }));
+    EXPECT_EQ (lines[lines.size() - 4], (MenuLine { "Delete \"Banana\"", true, false }));
 }
 
 TEST_F (EditorTest, MainMenuFollowsTheSetupUndoStateAndScale)
@@ -122,48 +122,57 @@ TEST_F (EditorTest, MainMenuFollowsTheSetupUndoStateAndScale)
     {
         SCOPED_TRACE (c.what);
         c.arrange();
-        const auto menu = editor->buildMainMenu();
+        const auto menu = editor->presetBar.buildMainMenu();
         expectLines (linesOf (menu), expectedMainMenu (c.live, c.other, c.canUndo, c.canRedo));
         const auto* sizes = subMenuOf (menu, "Interface Size");
         ASSERT_NE (sizes, nullptr);
         expectLines (linesOf (*sizes), expectedSizes (c.tickedPercent));
 
         editor->refresh();
-        EXPECT_EQ (linesOf (menu)[0].enabled, editor->undoButton.isEnabled()) << "undo item and button agree";
-        EXPECT_EQ (linesOf (menu)[1].enabled, editor->redoButton.isEnabled()) << "redo item and button agree";
+        EXPECT_EQ (linesOf (menu)[0].enabled, editor->presetBar.undoButton.isEnabled()) << "undo item and button agree";
+        EXPECT_EQ (linesOf (menu)[1].enabled, editor->presetBar.redoButton.isEnabled()) << "redo item and button agree";
     }
 }
 
 //==============================================================================
 TEST_F (EditorTest, PresetMenuItemsRunTheirActions)
 {
+    auto& bar = editor->presetBar;
     userPreset ("apple", 4.0f);
     userPreset ("Banana", 5.0f);
-    const auto shown = presets().getUserPresets();
+    const auto shown = bar.buildPresetMenu();
 
-    editor->presetMenuChosen (1003, shown);
+    ASSERT_TRUE (choose (shown, br::factoryPresets()[3].name));
     EXPECT_EQ (presets().getCurrentIndex(), 3);
     EXPECT_EQ (presets().getCurrentName(), br::factoryPresets()[3].name);
 
-    // The item numbers belong to the list the menu showed, even if the folder changed.
+    // An item loads the file the menu showed, even if the folder changed since.
     userPreset ("Aardvark", 9.0f);
-    editor->presetMenuChosen (2001, shown);
+    ASSERT_TRUE (choose (shown, "Banana"));
     EXPECT_EQ (presets().getCurrentName(), "Banana");
     EXPECT_EQ (value ("rate"), 5.0f);
 
     setValue (processor, "mix", 10.0f);
-    editor->presetMenuChosen (6, shown);
+    ASSERT_TRUE (choose (shown, "Reset to Default"));
     EXPECT_EQ (presets().getCurrentIndex(), 0);
     EXPECT_EQ (value ("mix"), 100.0f);
 
-    for (const int ignored : { 0, -1, 7, 999, 2000 + 3, 1000 + numFactory })
-    {
-        SCOPED_TRACE (ignored);
-        const auto before = valuesOf (processor);
-        editor->presetMenuChosen (ignored, shown);
-        EXPECT_EQ (valuesOf (processor), before);
-        EXPECT_EQ (presets().getCurrentIndex(), 0);
-    }
+    // A user preset deleted after the menu opened loads nothing.
+    const auto cherry = userPreset ("cherry", 6.0f);
+    const auto withCherry = bar.buildPresetMenu();
+    ASSERT_TRUE (cherry.deleteFile());
+    const auto before = valuesOf (processor);
+    choose (withCherry, "cherry");
+    EXPECT_EQ (valuesOf (processor), before);
+    EXPECT_EQ (presets().getCurrentIndex(), 0);
+}
+
+TEST_F (EditorTest, ThePresetMenuPlaceholderCannotBeChosen)
+{
+    const auto before = valuesOf (processor);
+    EXPECT_FALSE (choose (editor->presetBar.buildPresetMenu(), "(none saved yet)"));
+    EXPECT_EQ (valuesOf (processor), before);
+    EXPECT_EQ (presets().getCurrentIndex(), 0);
 }
 
 TEST_F (EditorTest, ShowPresetsFolderCreatesTheFolderAndOpensIt)
@@ -171,8 +180,8 @@ TEST_F (EditorTest, ShowPresetsFolderCreatesTheFolderAndOpensIt)
     ASSERT_FALSE (home.presets().exists());
 
     juce::File opened;
-    editor->openFolder = [&] (const juce::File& folder) { opened = folder; };
-    editor->presetMenuChosen (5, {});
+    editor->presetBar.openFolder = [&] (const juce::File& folder) { opened = folder; };
+    ASSERT_TRUE (choose (editor->presetBar.buildPresetMenu(), "Show Presets Folder"));
 
     EXPECT_TRUE (home.presets().isDirectory());
     EXPECT_EQ (opened, home.presets());
@@ -184,76 +193,100 @@ TEST_F (EditorTest, DeletingTheCurrentUserPresetLoadsTheFirstFactoryPreset)
     const auto banana = userPreset ("Banana");
     ASSERT_TRUE (presets().loadFile (banana));
 
-    editor->presetMenuChosen (4, presets().getUserPresets());
+    ASSERT_TRUE (choose (editor->presetBar.buildPresetMenu(), "Delete \"Banana\""));
     EXPECT_FALSE (banana.exists());
     EXPECT_TRUE (home.presets().getChildFile ("apple.brlm").exists());
     EXPECT_EQ (presets().getCurrentIndex(), 0);
     EXPECT_EQ (presets().getCurrentName(), "Full Reset");
-    EXPECT_TRUE (linesOf (editor->buildPresetMenu (presets().getUserPresets()))[1].ticked);
+    EXPECT_TRUE (linesOf (editor->presetBar.buildPresetMenu())[1].ticked);
 }
 
 TEST_F (EditorTest, DeleteWithAFactoryPresetCurrentDeletesNothing)
 {
     const auto apple = userPreset ("apple");
     presets().loadFactory (4);
-    editor->presetMenuChosen (4, presets().getUserPresets());
+    EXPECT_FALSE (choose (editor->presetBar.buildPresetMenu(), "Delete \"" + presets().getCurrentName() + "\""));
+    // Even run directly, the delete refuses a factory preset.
+    editor->presetBar.deleteCurrentPreset();
     EXPECT_TRUE (apple.exists());
     EXPECT_EQ (presets().getCurrentIndex(), 4);
 }
 
 TEST_F (EditorTest, MainMenuItemsRunTheirActions)
 {
+    auto& bar = editor->presetBar;
     editor->mixBox.setValue (20.0, juce::sendNotificationSync);
     settle();
 
-    editor->mainMenuChosen (1);
+    ASSERT_TRUE (choose (bar.buildMainMenu(), "Undo"));
     EXPECT_EQ (value ("mix"), 100.0f);
-    editor->mainMenuChosen (2);
+    ASSERT_TRUE (choose (bar.buildMainMenu(), "Redo"));
     EXPECT_EQ (value ("mix"), 20.0f);
 
-    editor->mainMenuChosen (3);
+    ASSERT_TRUE (choose (bar.buildMainMenu(), "Copy Setup A " + arrow + " B"));
     EXPECT_EQ ((float) processor.otherSetup().state.getChildWithProperty ("id", "mix")["value"], 20.0f)
         << "copied to the parked set-up";
 
     setValue (processor, "mix", 60.0f);
-    editor->mainMenuChosen (4);
+    const auto shown = bar.buildMainMenu();
+    ASSERT_TRUE (choose (shown, "Switch to Setup B"));
     EXPECT_EQ (processor.activeSetup.load(), 1);
     EXPECT_EQ (value ("mix"), 20.0f);
-    editor->mainMenuChosen (4);
+    ASSERT_TRUE (choose (shown, "Switch to Setup B"));
     EXPECT_EQ (processor.activeSetup.load(), 0) << "read when the item is chosen";
     EXPECT_EQ (value ("mix"), 60.0f);
 
-    editor->mainMenuChosen (5);
+    ASSERT_TRUE (choose (bar.buildMainMenu(), "Reset to Default"));
     EXPECT_EQ (value ("mix"), 100.0f);
     EXPECT_EQ (presets().getCurrentName(), "Full Reset");
 
     struct Size
     {
-        int item;
+        const char* item;
         float scale;
         int width, height;
     };
-    for (const auto& s : { Size { 175, 0.75f, 820, 446 }, Size { 300, 2.0f, 2188, 1188 }, Size { 225, 1.25f, 1368, 742 },
-                           Size { 100 + 900, 2.5f, 2735, 1485 }, Size { 101, 0.5f, 547, 297 } })
+    for (const auto& s : { Size { "75%", 0.75f, 820, 446 }, Size { "200%", 2.0f, 2188, 1188 },
+                           Size { "125%", 1.25f, 1368, 742 } })
     {
         SCOPED_TRACE (s.item);
-        editor->mainMenuChosen (s.item);
+        ASSERT_TRUE (choose (bar.buildMainMenu(), s.item));
         EXPECT_EQ (editor->getInterfaceScale(), s.scale);
         EXPECT_EQ (processor.uiScale.load(), s.scale);
         EXPECT_EQ (editor->getWidth(), s.width);
         EXPECT_EQ (editor->getHeight(), s.height);
     }
 
-    editor->mainMenuChosen (175);
+    ASSERT_TRUE (choose (bar.buildMainMenu(), "75%"));
     EXPECT_TRUE (textOf (stateOf (processor)).contains ("uiScale=\"0.75\"")) << "saved with the plug-in state";
 
-    for (const int ignored : { 0, -1, 7, 100 })
+    // Undo and Redo have nothing to do after a preset load, and cannot be chosen.
+    for (const auto* disabled : { "Undo", "Redo" })
     {
-        SCOPED_TRACE (ignored);
+        SCOPED_TRACE (disabled);
         const auto before = valuesOf (processor);
-        editor->mainMenuChosen (ignored);
+        EXPECT_FALSE (choose (bar.buildMainMenu(), disabled));
         EXPECT_EQ (valuesOf (processor), before);
         EXPECT_EQ (editor->getWidth(), 820);
+    }
+}
+
+TEST_F (EditorTest, MenuItemsChosenAfterTheEditorClosedDoNothing)
+{
+    setValue (processor, "mix", 30.0f);
+    const auto presetMenu = editor->presetBar.buildPresetMenu();
+    const auto mainMenu = editor->presetBar.buildMainMenu();
+    editor.reset();
+
+    for (const auto& [menu, item] : { std::pair (&presetMenu, juce::String (br::factoryPresets()[2].name)),
+                                      std::pair (&mainMenu, juce::String ("Reset to Default")),
+                                      std::pair (&mainMenu, juce::String ("200%")) })
+    {
+        SCOPED_TRACE (item);
+        EXPECT_TRUE (choose (*menu, item));
+        EXPECT_EQ (value ("mix"), 30.0f);
+        EXPECT_EQ (presets().getCurrentIndex(), 0);
+        EXPECT_EQ (processor.uiScale.load(), 1.0f);
     }
 }
 
@@ -264,7 +297,7 @@ TEST_F (EditorTest, QuickSaveOverwritesTheCurrentUserPresetInPlace)
     ASSERT_TRUE (presets().loadFile (banana));
     setValue (processor, "rate", 7.0f);
 
-    editor->saveButton.triggerClick();
+    editor->presetBar.saveButton.triggerClick();
     pumpPending();
     EXPECT_FALSE (anythingModal()) << "no dialog";
     EXPECT_FALSE (processor.modified.load());
@@ -283,7 +316,7 @@ TEST_F (EditorTest, QuickSaveAfterARestartOverwritesThePresetFoundByItsName)
     restore (restarted, state);
     BrellumEditor second (restarted);
     setValue (restarted, "rate", 7.0f);
-    second.saveButton.triggerClick();
+    second.presetBar.saveButton.triggerClick();
     pumpPending();
     EXPECT_FALSE (anythingModal()) << "no dialog";
     ASSERT_TRUE (presets().loadFile (banana));
@@ -297,12 +330,12 @@ TEST_F (EditorTest, QuickSaveAfterARestartOverwritesThePresetFoundByItsName)
 
 TEST_F (EditorTest, SavesUnderATrimmedLegalName)
 {
-    editor->saveUnderName ("  My/Preset  ");
+    editor->presetBar.saveUnderName ("  My/Preset  ");
     EXPECT_TRUE (home.presets().getChildFile ("MyPreset.brlm").existsAsFile());
     EXPECT_EQ (presets().getCurrentName(), "MyPreset");
     EXPECT_EQ (presets().getCurrentIndex(), numFactory);
 
-    editor->saveUnderName (" / ");
+    editor->presetBar.saveUnderName (" / ");
     EXPECT_EQ (presets().getUserPresets().size(), 1) << "a name that cleans to nothing saves nothing";
 }
 
@@ -311,26 +344,26 @@ TEST_F (EditorTest, FileDialogResultsSaveWithThePresetExtensionAndLoadOnlyFiles)
     const auto elsewhere = home.home().getChildFile ("elsewhere");
     elsewhere.createDirectory();
 
-    editor->saveToChosenFile (elsewhere.getChildFile ("x.txt"));
+    editor->presetBar.saveToChosenFile (elsewhere.getChildFile ("x.txt"));
     EXPECT_TRUE (elsewhere.getChildFile ("x.brlm").existsAsFile());
     EXPECT_FALSE (elsewhere.getChildFile ("x.txt").exists());
     EXPECT_EQ (presets().getCurrentIndex(), -1) << "outside the preset folders";
 
-    editor->saveToChosenFile ({});
+    editor->presetBar.saveToChosenFile ({});
     EXPECT_EQ (elsewhere.findChildFiles (juce::File::findFiles, false).size(), 1) << "cancelled";
 
     presets().loadDefaults();
-    editor->loadChosenFile (elsewhere); // a folder
+    editor->presetBar.loadChosenFile (elsewhere); // a folder
     EXPECT_EQ (presets().getCurrentIndex(), 0);
-    editor->loadChosenFile ({});
+    editor->presetBar.loadChosenFile ({});
     EXPECT_EQ (presets().getCurrentIndex(), 0);
-    editor->loadChosenFile (elsewhere.getChildFile ("x.brlm"));
+    editor->presetBar.loadChosenFile (elsewhere.getChildFile ("x.brlm"));
     EXPECT_EQ (presets().getCurrentName(), "x");
 }
 
 TEST (EditorAbout, TellsWhatTheProductIsAndHowToUseIt)
 {
-    const auto lines = juce::StringArray::fromLines (BrellumEditor::aboutText());
+    const auto lines = juce::StringArray::fromLines (PresetBar::aboutText());
     ASSERT_EQ (lines.size(), 5);
     EXPECT_EQ (lines[0], "AM, FM and rotation modulation driven by one LFO. By Tarnwick Audio.");
     EXPECT_EQ (lines[1], "");

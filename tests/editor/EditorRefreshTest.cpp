@@ -12,17 +12,17 @@ const juce::String arrow = juce::String::charToString (0x2192);
 
 TEST_F (EditorTest, ShowsTheLiveSetupPresetNameAndModifiedMark)
 {
-    EXPECT_EQ (editor->presetField.text, "A: Full Reset") << "the first frame is right already";
-    EXPECT_EQ (editor->copyButton.getButtonText(), "A " + arrow + " B");
-    EXPECT_EQ (editor->setupButton.getButtonText(), "Setup A");
+    EXPECT_EQ (editor->presetBar.presetField.text, "A: Full Reset") << "the first frame is right already";
+    EXPECT_EQ (editor->presetBar.copyButton.getButtonText(), "A " + arrow + " B");
+    EXPECT_EQ (editor->presetBar.setupButton.getButtonText(), "Setup A");
 
     setValue (processor, "mix", 40.0f);
     editor->refresh();
-    EXPECT_EQ (editor->presetField.text, "A: Full Reset*");
+    EXPECT_EQ (editor->presetBar.presetField.text, "A: Full Reset*");
 
     presets().loadFactory (3);
     editor->refresh();
-    EXPECT_EQ (editor->presetField.text, "A: " + presets().getPresetName (3));
+    EXPECT_EQ (editor->presetBar.presetField.text, "A: " + presets().getPresetName (3));
 }
 
 TEST_F (EditorTest, FollowsASwitchToSetupBWithinOneTick)
@@ -31,15 +31,15 @@ TEST_F (EditorTest, FollowsASwitchToSetupBWithinOneTick)
     processor.selectSetup (1);
     editor->refresh();
 
-    EXPECT_EQ (editor->presetField.text, "B: Full Reset") << "B was parked unmodified";
-    EXPECT_EQ (editor->copyButton.getButtonText(), "B " + arrow + " A");
-    EXPECT_EQ (editor->setupButton.getButtonText(), "Setup B");
+    EXPECT_EQ (editor->presetBar.presetField.text, "B: Full Reset") << "B was parked unmodified";
+    EXPECT_EQ (editor->presetBar.copyButton.getButtonText(), "B " + arrow + " A");
+    EXPECT_EQ (editor->presetBar.setupButton.getButtonText(), "Setup B");
 
-    editor->setupButton.triggerClick();
+    editor->presetBar.setupButton.triggerClick();
     pumpPending();
     editor->refresh();
-    EXPECT_EQ (editor->presetField.text, "A: Full Reset*") << "A comes back with its modified mark";
-    EXPECT_EQ (editor->setupButton.getButtonText(), "Setup A");
+    EXPECT_EQ (editor->presetBar.presetField.text, "A: Full Reset*") << "A comes back with its modified mark";
+    EXPECT_EQ (editor->presetBar.setupButton.getButtonText(), "Setup A");
 }
 
 TEST_F (EditorTest, DisablesTheRateBoxesInAutoAndShowsTheTempoRate)
@@ -273,46 +273,46 @@ TEST_F (EditorTest, TakesThePeaksDecaysTheLevelAndHoldsThePeak)
 
 TEST_F (EditorTest, EnablesUndoAndRedoExactlyWhenThereIsSomethingToUndoOrRedo)
 {
-    EXPECT_FALSE (editor->undoButton.isEnabled());
-    EXPECT_FALSE (editor->redoButton.isEnabled());
+    EXPECT_FALSE (editor->presetBar.undoButton.isEnabled());
+    EXPECT_FALSE (editor->presetBar.redoButton.isEnabled());
 
     editor->mixBox.setValue (30.0, juce::sendNotificationSync);
     settle();
     editor->refresh();
-    EXPECT_TRUE (editor->undoButton.isEnabled());
-    EXPECT_FALSE (editor->redoButton.isEnabled());
+    EXPECT_TRUE (editor->presetBar.undoButton.isEnabled());
+    EXPECT_FALSE (editor->presetBar.redoButton.isEnabled());
 
-    editor->undoButton.triggerClick();
+    editor->presetBar.undoButton.triggerClick();
     pumpPending();
     editor->refresh();
     EXPECT_EQ (value ("mix"), 100.0f);
-    EXPECT_FALSE (editor->undoButton.isEnabled());
-    EXPECT_TRUE (editor->redoButton.isEnabled());
+    EXPECT_FALSE (editor->presetBar.undoButton.isEnabled());
+    EXPECT_TRUE (editor->presetBar.redoButton.isEnabled());
 
-    editor->redoButton.triggerClick();
+    editor->presetBar.redoButton.triggerClick();
     pumpPending();
     editor->refresh();
     EXPECT_EQ (value ("mix"), 30.0f);
-    EXPECT_TRUE (editor->undoButton.isEnabled());
+    EXPECT_TRUE (editor->presetBar.undoButton.isEnabled());
 
     presets().loadFactory (2);
     editor->refresh();
-    EXPECT_FALSE (editor->undoButton.isEnabled()) << "a preset load clears the history";
-    EXPECT_FALSE (editor->redoButton.isEnabled());
+    EXPECT_FALSE (editor->presetBar.undoButton.isEnabled()) << "a preset load clears the history";
+    EXPECT_FALSE (editor->presetBar.redoButton.isEnabled());
 }
 
 TEST_F (EditorTest, TopBarButtonsRunTheirActions)
 {
-    editor->nextButton.triggerClick();
+    editor->presetBar.nextButton.triggerClick();
     pumpPending();
     EXPECT_EQ (presets().getCurrentIndex(), 1);
-    editor->prevButton.triggerClick();
-    editor->prevButton.triggerClick();
+    editor->presetBar.prevButton.triggerClick();
+    editor->presetBar.prevButton.triggerClick();
     pumpPending();
     EXPECT_EQ (presets().getCurrentIndex(), numFactory - 1) << "wraps to the last preset";
 
     setValue (processor, "mix", 25.0f);
-    editor->copyButton.triggerClick();
+    editor->presetBar.copyButton.triggerClick();
     pumpPending();
     EXPECT_EQ (processor.activeSetup.load(), 0);
     processor.selectSetup (1);
@@ -322,7 +322,7 @@ TEST_F (EditorTest, TopBarButtonsRunTheirActions)
 TEST (EditorPresetField, DrawsTheLineAndADropDownMarkAndOpensOnPress)
 {
     namespace colours = br::ui::colours;
-    BrellumEditor::PresetField field;
+    PresetBar::PresetField field;
     field.setBounds (0, 0, 553, 30);
     field.text = "A: Seasick*";
     const auto image = paintComponent (field);

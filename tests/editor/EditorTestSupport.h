@@ -37,7 +37,6 @@ protected:
 /** The parts of one popup menu item that the user sees. */
 struct MenuLine
 {
-    int id;
     juce::String text;
     bool enabled = true;
     bool ticked = false;
@@ -51,20 +50,19 @@ struct MenuLine
 
     bool operator== (const MenuLine& other) const
     {
-        return id == other.id && text == other.text && enabled == other.enabled && ticked == other.ticked
-               && kind == other.kind;
+        return text == other.text && enabled == other.enabled && ticked == other.ticked && kind == other.kind;
     }
 };
 
 inline std::ostream& operator<< (std::ostream& out, const MenuLine& line)
 {
     const char* kinds[] { "item", "header", "separator", "sub-menu" };
-    return out << kinds[line.kind] << " " << line.id << " \"" << line.text << "\"" << (line.enabled ? "" : " disabled")
+    return out << kinds[line.kind] << " \"" << line.text << "\"" << (line.enabled ? "" : " disabled")
                << (line.ticked ? " ticked" : "");
 }
 
-inline MenuLine header (const juce::String& text) { return { 0, text, true, false, MenuLine::header }; }
-inline MenuLine separator() { return { 0, {}, true, false, MenuLine::separator }; }
+inline MenuLine header (const juce::String& text) { return { text, true, false, MenuLine::header }; }
+inline MenuLine separator() { return { {}, true, false, MenuLine::separator }; }
 
 /** The top level of a menu, item by item (a sub-menu is one line). */
 inline std::vector<MenuLine> linesOf (const juce::PopupMenu& menu)
@@ -77,7 +75,7 @@ inline std::vector<MenuLine> linesOf (const juce::PopupMenu& menu)
                     : item.isSectionHeader   ? MenuLine::header
                     : item.subMenu != nullptr ? MenuLine::subMenu
                                               : MenuLine::item;
-        lines.push_back ({ item.itemID, item.text, item.isEnabled, item.isTicked, kind });
+        lines.push_back ({ item.text, item.isEnabled, item.isTicked, kind });
     }
     return lines;
 }
@@ -88,6 +86,24 @@ inline const juce::PopupMenu* subMenuOf (const juce::PopupMenu& menu, const juce
         if (it.getItem().text == text)
             return it.getItem().subMenu.get();
     return nullptr;
+}
+
+/** Chooses the item with the given text, as a click on it would: the first one found,
+    searching sub-menus too. Returns false, and runs nothing, when there is no such
+    item or the user could not choose it (disabled, or with nothing to run). */
+inline bool choose (const juce::PopupMenu& menu, const juce::String& text)
+{
+    for (juce::PopupMenu::MenuItemIterator it (menu, true); it.next();)
+    {
+        const auto& item = it.getItem();
+        if (item.text != text || item.isSeparator || item.isSectionHeader || item.subMenu != nullptr)
+            continue;
+        if (! item.isEnabled || item.action == nullptr)
+            return false;
+        item.action();
+        return true;
+    }
+    return false;
 }
 
 /** The alert window on top of the modal stack, if any. */

@@ -221,23 +221,23 @@ TEST_F (EditorTest, WiresLabelsColoursOptionsAndTooltips)
         { editor->gainBox, "Gain: output level, -12 to +12 dB" },
         { editor->mixBox, "Mix: balance between the dry and modulated signal" },
         { editor->levelMeter, "Output level. Click to reset the peak readouts" },
-        { editor->logoButton, "" },
-        { editor->undoButton, "Undo" },
-        { editor->redoButton, "Redo" },
-        { editor->presetField, "Presets: factory and user presets, save and load" },
-        { editor->prevButton, "Previous preset" },
-        { editor->nextButton, "Next preset" },
-        { editor->copyButton, "Copy the current setup to the other one" },
-        { editor->setupButton, "Switch between setups A and B for comparison" },
-        { editor->saveButton, "Save preset" },
-        { editor->menuButton, "Menu" },
+        { editor->presetBar.logoButton, "" },
+        { editor->presetBar.undoButton, "Undo" },
+        { editor->presetBar.redoButton, "Redo" },
+        { editor->presetBar.presetField, "Presets: factory and user presets, save and load" },
+        { editor->presetBar.prevButton, "Previous preset" },
+        { editor->presetBar.nextButton, "Next preset" },
+        { editor->presetBar.copyButton, "Copy the current setup to the other one" },
+        { editor->presetBar.setupButton, "Switch between setups A and B for comparison" },
+        { editor->presetBar.saveButton, "Save preset" },
+        { editor->presetBar.menuButton, "Menu" },
     };
     for (const auto& t : tips)
         EXPECT_EQ (t.client.getTooltip(), t.tip);
 
-    EXPECT_TRUE (editor->copyButton.framed);
-    EXPECT_TRUE (editor->setupButton.framed);
-    EXPECT_FALSE (editor->saveButton.framed);
+    EXPECT_TRUE (editor->presetBar.copyButton.framed);
+    EXPECT_TRUE (editor->presetBar.setupButton.framed);
+    EXPECT_FALSE (editor->presetBar.saveButton.framed);
 }
 
 TEST_F (EditorTest, AttachmentsFollowTheParametersBothWays)
