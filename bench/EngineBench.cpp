@@ -1,5 +1,6 @@
 // Cost of the modulation engine per stereo frame, against the real-time budget.
 // 48 kHz leaves 20.8 us per frame; the engine should take a small share of it.
+#include "../tests/dsp/EngineSettings.h"
 #include "dsp/ModEngine.h"
 
 #include <benchmark/benchmark.h>
@@ -9,11 +10,11 @@
 
 #include <algorithm>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace
 {
-using br::Param;
 using br::dsp::AudioView;
 using br::dsp::BlockParams;
 using br::dsp::HostTiming;
@@ -39,57 +40,14 @@ struct DenormalsOff
 
 constexpr int framesPerRun = 8192; // each iteration processes this many frames in blocks
 
-enum class Setting
-{
-    defaults,
-    allStagesOff,
-    square,
-    triangle,
-    sawUp,
-    sawDown,
-    fullFm,
-    mono,
-    bypassed
-};
-
-BlockParams paramsFor (Setting s)
-{
-    auto p = br::dsp::defaultBlockParams();
-    switch (s)
-    {
-    case Setting::allStagesOff:
-        p[Param::amOn] = p[Param::fmOn] = p[Param::rotOn] = 0.0f;
-        break;
-    case Setting::square:
-        p[Param::waveform] = 0.0f;
-        break;
-    case Setting::triangle:
-        p[Param::waveform] = 1.0f;
-        break;
-    case Setting::sawUp:
-        p[Param::waveform] = 2.0f;
-        break;
-    case Setting::sawDown:
-        p[Param::waveform] = 3.0f;
-        break;
-    case Setting::fullFm:
-        p[Param::fmDepth] = 100.0f;
-        break;
-    default:
-        break;
-    }
-    return p;
-}
-
-void processFrames (benchmark::State& state, Setting setting)
+void processFrames (benchmark::State& state, const br::test::EngineSetting& setting, bool bypassed)
 {
     const int blockSize = static_cast<int> (state.range (0));
     ModEngine engine;
     engine.prepare (sampleRate);
-    const auto params = paramsFor (setting);
+    const auto params = br::test::paramsOf (setting);
     const HostTiming timing;
-    const bool mono = setting == Setting::mono;
-    const bool bypassed = setting == Setting::bypassed;
+    const bool mono = setting.mono;
 
     std::vector<float> sourceLeft (framesPerRun), sourceRight (framesPerRun);
     std::mt19937 rng (7);
@@ -126,19 +84,21 @@ void processFrames (benchmark::State& state, Setting setting)
         benchmark::Counter (frames / sampleRate, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-void blockSizes (benchmark::internal::Benchmark* b)
+/** Every shared engine setting, and the defaults once more under bypass, each at
+    several host block sizes. */
+[[maybe_unused]] const bool registered = []
 {
-    for (int size : {1, 64, 512, 4096})
-        b->Arg (size);
-}
+    const auto add = [] (const std::string& name, const br::test::EngineSetting& setting, bool bypassed)
+    {
+        auto* b = benchmark::RegisterBenchmark (("processFrames/" + name).c_str(),
+                                                [&setting, bypassed] (benchmark::State& state)
+                                                { processFrames (state, setting, bypassed); });
+        for (int size : {1, 64, 512, 4096})
+            b->Arg (size);
+    };
+    for (const auto& setting : br::test::engineSettings)
+        add (setting.name, setting, false);
+    add ("bypassed", br::test::engineSettings[0], true);
+    return true;
+}();
 } // namespace
-
-BENCHMARK_CAPTURE (processFrames, defaults, Setting::defaults)->Apply (blockSizes);
-BENCHMARK_CAPTURE (processFrames, allStagesOff, Setting::allStagesOff)->Apply (blockSizes);
-BENCHMARK_CAPTURE (processFrames, square, Setting::square)->Apply (blockSizes);
-BENCHMARK_CAPTURE (processFrames, triangle, Setting::triangle)->Apply (blockSizes);
-BENCHMARK_CAPTURE (processFrames, sawUp, Setting::sawUp)->Apply (blockSizes);
-BENCHMARK_CAPTURE (processFrames, sawDown, Setting::sawDown)->Apply (blockSizes);
-BENCHMARK_CAPTURE (processFrames, fullFm, Setting::fullFm)->Apply (blockSizes);
-BENCHMARK_CAPTURE (processFrames, mono, Setting::mono)->Apply (blockSizes);
-BENCHMARK_CAPTURE (processFrames, bypassed, Setting::bypassed)->Apply (blockSizes);

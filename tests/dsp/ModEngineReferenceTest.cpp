@@ -11,12 +11,12 @@
 // - Audio: 1e-4 of the output peak. The rotation's float sine and cosine differ
 //   from libm by up to two ulps, which moves the output by about 1e-7.
 
+#include "EngineSettings.h"
 #include "EngineTestSupport.h"
 #include "ReferenceEngine.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 
 using namespace br;
@@ -27,86 +27,7 @@ using br::dsp::ModEngine;
 
 namespace
 {
-struct Setting
-{
-    const char* what;
-    std::function<void (BlockParams&)> change;
-    bool mono = false;
-    bool transportPlaying = false; // Auto sync at 128 BPM with a moving host position
-};
-
-const Setting settings[]{
-    {"defaults", [] (BlockParams&) {}},
-    {"square", [] (BlockParams& p) { p[Param::waveform] = 0; }},
-    {"triangle", [] (BlockParams& p) { p[Param::waveform] = 1; }},
-    {"saw up", [] (BlockParams& p) { p[Param::waveform] = 2; }},
-    {"saw down", [] (BlockParams& p) { p[Param::waveform] = 3; }},
-    {"sine with AM at 90 and FM at 270",
-     [] (BlockParams& p)
-     {
-         p[Param::amPhase] = 1;
-         p[Param::fmPhase] = 3;
-     }},
-    {"triangle with AM at 180 and FM at 90",
-     [] (BlockParams& p)
-     {
-         p[Param::waveform] = 1;
-         p[Param::amPhase] = 2;
-         p[Param::fmPhase] = 1;
-     }},
-    {"full depths, fast sine",
-     [] (BlockParams& p)
-     {
-         p[Param::rate] = 7.5f;
-         p[Param::amDepth] = 100;
-         p[Param::fmDepth] = 100;
-         p[Param::rotRange] = 360;
-         p[Param::rotCenter] = -180;
-     }},
-    {"audio-rate square, x100",
-     [] (BlockParams& p)
-     {
-         p[Param::waveform] = 0;
-         p[Param::rate] = 40.0f;
-         p[Param::xFactor] = 15;
-         p[Param::fmDepth] = 100;
-     }},
-    {"square at 6000 Hz: whole eighths or 32nds of a cycle per sample, so the phase lands on 1.0",
-     [] (BlockParams& p)
-     {
-         p[Param::waveform] = 0;
-         p[Param::rate] = 60.0f;
-         p[Param::xFactor] = 15;
-         p[Param::amPhase] = 2;
-     }},
-    {"slow FM at the 15 ms cap, gain and mix",
-     [] (BlockParams& p)
-     {
-         p[Param::rate] = 0.05f;
-         p[Param::fmDepth] = 100;
-         p[Param::gain] = -7.5f;
-         p[Param::mix] = 63.3f;
-         p[Param::rotCenter] = 33;
-     }},
-    {"stages off", [] (BlockParams& p) { p = stagesOff (p); }},
-    {"mono", [] (BlockParams&) {}, true},
-    {"mono square, full FM",
-     [] (BlockParams& p)
-     {
-         p[Param::waveform] = 0;
-         p[Param::fmDepth] = 100;
-         p[Param::rate] = 3;
-     },
-     true},
-    {"Auto, transport playing, x3",
-     [] (BlockParams& p)
-     {
-         p[Param::sync] = 1;
-         p[Param::xFactor] = 6;
-         p[Param::waveform] = 2;
-     },
-     false, true},
-};
+using Setting = br::test::EngineSetting;
 
 struct BlockPattern
 {
@@ -212,13 +133,13 @@ Worst compareWithReference (const Setting& setting, double sampleRate, const Blo
 TEST (ModEngineAgainstReference, MatchesThePlainFormulasOverSettingsRatesAndBlockSizes)
 {
     Worst overall;
-    for (const auto& setting : settings)
+    for (const auto& setting : br::test::engineSettings)
     {
         for (double rate : sampleRates)
         {
             for (const auto& pattern : patterns)
             {
-                SCOPED_TRACE (std::string (setting.what) + ", " + std::to_string (static_cast<int> (rate)) +
+                SCOPED_TRACE (std::string (setting.name) + ", " + std::to_string (static_cast<int> (rate)) +
                               " Hz, blocks of " + pattern.what);
                 auto first = defaultParams();
                 setting.change (first);

@@ -1,5 +1,6 @@
 // Numeric anchors, identities, telemetry and real-time contract of the engine.
 
+#include "EngineSettings.h"
 #include "EngineTestSupport.h"
 #include "ReferenceEngine.h"
 #include "dsp/LfoShape.h"
@@ -462,60 +463,12 @@ TEST (ModEngine, ReportsTheLastSamplesTremoloGainAndAngle)
 
 TEST (ModEngine, GivesTheSameSamplesWhateverTheBlockSize)
 {
-    const struct
-    {
-        const char* what;
-        std::function<void (BlockParams&)> change;
-        bool mono;
-    } cases[]{
-        {"defaults", [] (BlockParams&) {}, false},
-        {"square x8, offsets",
-         [] (BlockParams& p)
-         {
-             p[Param::waveform] = 0;
-             p[Param::xFactor] = 9;
-             p[Param::amPhase] = 3;
-         },
-         false},
-        {"triangle",
-         [] (BlockParams& p)
-         {
-             p[Param::waveform] = 1;
-             p[Param::fmPhase] = 1;
-         },
-         false},
-        {"saw up",
-         [] (BlockParams& p)
-         {
-             p[Param::waveform] = 2;
-             p[Param::rate] = 9;
-         },
-         false},
-        {"saw down, mono", [] (BlockParams& p) { p[Param::waveform] = 3; }, true},
-        {"sine quarter offsets, full depth",
-         [] (BlockParams& p)
-         {
-             p[Param::amPhase] = 1;
-             p[Param::fmPhase] = 3;
-             p[Param::fmDepth] = 100;
-             p[Param::rate] = 6;
-         },
-         false},
-        {"stages off, mix 40",
-         [] (BlockParams& p)
-         {
-             p = stagesOff (p);
-             p[Param::mix] = 40;
-         },
-         false},
-    };
     const std::vector<std::vector<int>> splits{{1}, {7}, {64}, {512}, {4096}, {3, 200, 11, 1, 90, 12, 13, 4000}};
 
-    for (const auto& c : cases)
+    for (const auto& c : engineSettings)
     {
-        SCOPED_TRACE (c.what);
-        auto first = defaultParams();
-        c.change (first);
+        SCOPED_TRACE (c.name);
+        auto first = paramsOf (c);
         // A change at sample 6000 (on a block boundary in every split) makes the ramps glide.
         auto second = first;
         second[Param::amDepth] = 20.0f;
@@ -710,54 +663,10 @@ TEST (ModEngine, GivesTheSameBitsWithOrWithoutTheWideInstructionSet)
         if (!Inspect::wideVectors (probe))
             GTEST_SKIP() << "this processor runs only the baseline code";
     }
-    const struct
+    for (const auto& c : engineSettings)
     {
-        const char* what;
-        std::function<void (BlockParams&)> change;
-        bool mono;
-    } cases[]{
-        {"defaults: sine, turns within 45 degrees", [] (BlockParams&) {}, false},
-        {"sine offsets, full turns, full FM",
-         [] (BlockParams& p)
-         {
-             p[Param::amPhase] = 1;
-             p[Param::fmPhase] = 2;
-             p[Param::rotRange] = 360;
-             p[Param::rotCenter] = -120;
-             p[Param::fmDepth] = 100;
-             p[Param::rate] = 7;
-         },
-         false},
-        {"triangle with AM a quarter ahead",
-         [] (BlockParams& p)
-         {
-             p[Param::waveform] = 1;
-             p[Param::amPhase] = 1;
-         },
-         false},
-        {"fast square: reads below one sample of delay",
-         [] (BlockParams& p)
-         {
-             p[Param::waveform] = 0;
-             p[Param::rate] = 40;
-             p[Param::xFactor] = 12;
-         },
-         false},
-        {"saw down, mono", [] (BlockParams& p) { p[Param::waveform] = 3; }, true},
-        {"stages off, mix 40, gain -6",
-         [] (BlockParams& p)
-         {
-             p = stagesOff (p);
-             p[Param::mix] = 40;
-             p[Param::gain] = -6;
-         },
-         false},
-    };
-    for (const auto& c : cases)
-    {
-        SCOPED_TRACE (c.what);
-        auto first = defaultParams();
-        c.change (first);
+        SCOPED_TRACE (c.name);
+        auto first = paramsOf (c);
         auto second = first;
         second[Param::amDepth] = 70.0f;
         second[Param::rotCenter] = first[Param::rotCenter] + 30.0f;
