@@ -1,6 +1,6 @@
 // Cost of the modulation engine per stereo frame, against the real-time budget.
 // 48 kHz leaves 20.8 us per frame; the engine should take a small share of it.
-#include "../tests/dsp/EngineSettings.h"
+#include "EngineSettings.h"
 #include "dsp/ModEngine.h"
 
 #include <benchmark/benchmark.h>
