@@ -73,7 +73,9 @@ br_start_jackd()
         if ! pgrep -x jackd >/dev/null && ! pgrep -x jackdbus >/dev/null; then
             rm -f /dev/shm/jack-shm-registry /dev/shm/jack_* /dev/shm/jack-[0-9]* 2>/dev/null || true
         fi
-        jackd -n "$JACK_DEFAULT_SERVER" --no-realtime -d dummy -r 48000 -p 512 >"$BR_TMP/jackd.log" 2>&1 &
+        # The server must not inherit the lock: a test killed on a time-out leaves its
+        # server behind, and every later test would then wait for the lock for ever.
+        jackd -n "$JACK_DEFAULT_SERVER" --no-realtime -d dummy -r 48000 -p 512 >"$BR_TMP/jackd.log" 2>&1 9>&- &
         echo $! >"$BR_TMP/jackd.pid"
         br_wait_for 10 jack_lsp
     ) 9>"${TMPDIR:-/tmp}/quorvane-jackd.lock" || br_fail "jackd did not start: $(cat "$BR_TMP/jackd.log")"
