@@ -26,13 +26,6 @@ jack_connect quorvane-tone:out_1 JUCEJack:in_1
 jack_connect quorvane-tone:out_2 JUCEJack:in_2
 xdotool mousemove 0 0 # no hover, no tooltip
 
-# The editor at 100 %, its bottom left inside the wrapper's one-pixel border.
-locate_editor()
-{
-    eval "$(xdotool getwindowgeometry --shell "$window")"
-    ex=$((X + 1)); ey=$((Y + HEIGHT - 1 - 594))
-}
-
 # The meter is at (945, 300) in the panel, 110 x 200: each bar's trough spans y 3 to 157
 # of it, the left one x 25 to 32, the right one x 77 to 84. Prints, for screenshot $1,
 # the first row of each bar (in meter coordinates) whose colour is not the trough's.
@@ -63,7 +56,7 @@ expected_top() { awk -v db="$1" 'BEGIN { printf "%.2f", 157 - 154 * (db + 60) / 
 tops_near() { echo "$1" | awk -v e="$2" '{ for (i = 1; i <= NF; ++i) if ($i < e - 1.5 || $i > e + 1.5) exit 1 }'; }
 
 sleep 2
-locate_editor
+br_find_editor
 import -window root "$BR_TMP/held.png"
 tops=$(bar_tops "$BR_TMP/held.png")
 tops_near "$tops" "$(expected_top $start_db)" \
