@@ -1,5 +1,5 @@
-#include "dsp/ParameterLayout.h"
-#include "processor/BrellumProcessor.h"
+#include "plugin/BrellumProcessor.h"
+#include "plugin/ParameterLayout.h"
 
 #include <gtest/gtest.h>
 

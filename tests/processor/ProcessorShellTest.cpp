@@ -1,4 +1,4 @@
-#include "processor/BrellumProcessor.h"
+#include "plugin/BrellumProcessor.h"
 
 #include <gtest/gtest.h>
 

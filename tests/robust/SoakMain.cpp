@@ -11,7 +11,7 @@
 //   br_soak [--hours H] [--seed N]        exit status 0 when every check held
 
 #include "dsp/ModEngine.h"
-#include "processor/BrellumProcessor.h"
+#include "plugin/BrellumProcessor.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 

@@ -4,8 +4,8 @@
 //
 //   br_state_tool make [--live N] [--parked N] [--setup A|B] [--scale S] [--set id=value ...]
 //   br_state_tool show BASE64
-#include "processor/BrellumProcessor.h"
-#include "dsp/ParameterLayout.h"
+#include "plugin/BrellumProcessor.h"
+#include "plugin/ParameterLayout.h"
 
 #include <iostream>
 

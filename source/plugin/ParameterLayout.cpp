@@ -1,5 +1,5 @@
-#include "dsp/ParameterLayout.h"
-#include "dsp/ValueText.h"
+#include "plugin/ParameterLayout.h"
+#include "plugin/ValueText.h"
 
 #include <cmath>
 

@@ -1,5 +1,5 @@
+#include "plugin/BrellumProcessor.h"
 #include "presets/SafeXml.h"
-#include "processor/BrellumProcessor.h"
 
 namespace
 {

@@ -1,5 +1,5 @@
-#include "processor/BrellumProcessor.h"
-#include "dsp/ParameterLayout.h"
+#include "plugin/BrellumProcessor.h"
+#include "plugin/ParameterLayout.h"
 
 namespace
 {

@@ -1,4 +1,4 @@
-#include "processor/BrellumProcessor.h"
+#include "plugin/BrellumProcessor.h"
 
 // The host's programs are the factory presets; user presets are not programs.
 

@@ -1,4 +1,4 @@
-#include "dsp/ValueText.h"
+#include "plugin/ValueText.h"
 
 #include <cfloat>
 #include <charconv>
