@@ -4,7 +4,7 @@
 # with the defaults when it never saved one, and its settings file is whole after
 # every kill: the framework writes a temporary file and renames it over the old one.
 # Usage: standalone_kill.sh <Quorvane app> <br_state_tool>
-source "$(dirname "$0")/../hosts/common.sh"
+source "$(dirname "$0")/common.sh"
 app="$1"; tool="$2"
 br_temp_home
 br_start_xvfb

@@ -3,7 +3,7 @@
 # set-ups, preset names, editor scale, every parameter) is restored at start-up and
 # saved again unchanged when its window is closed.
 # Usage: standalone_restart.sh <Quorvane app> <br_state_tool>
-source "$(dirname "$0")/../hosts/common.sh"
+source "$(dirname "$0")/common.sh"
 app="$1"; tool="$2"
 br_temp_home
 br_start_xvfb

@@ -1,4 +1,4 @@
-#include "robust/PrivateMounts.h"
+#include "presets/faults/PrivateMounts.h"
 #include "support/ModelHelpers.h"
 #include "support/TestHome.h"
 

@@ -1,4 +1,4 @@
-#include "robust/PrivateMounts.h"
+#include "presets/faults/PrivateMounts.h"
 
 #include <gtest/gtest.h>
 #include <juce_gui_basics/juce_gui_basics.h>

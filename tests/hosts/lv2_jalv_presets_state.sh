@@ -3,7 +3,7 @@
 # listed by name and load, and a saved state directory (manifest.ttl + state.ttl with
 # the plug-in's state string) restores the plug-in. Both are checked from the audio.
 # Usage: lv2_jalv_presets_state.sh <folder holding Quorvane.lv2> <br_state_tool>
-source "$(dirname "$0")/../hosts/common.sh"
+source "$(dirname "$0")/common.sh"
 export LV2_PATH="$1"; tool="$2"
 uri="https://tarnwick.audio/plugins/quorvane"
 br_temp_home

@@ -1,6 +1,6 @@
 # Helpers for the editor's end-to-end tests, on top of the real-host set-up (private X
 # display, JACK server and home, torn down on exit).
-source "$(dirname "${BASH_SOURCE[0]}")/../../hosts/common.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../common.sh"
 
 # The colour of one screen pixel as "#RRGGBB".
 br_pixel()

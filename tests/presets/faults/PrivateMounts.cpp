@@ -1,4 +1,4 @@
-#include "robust/PrivateMounts.h"
+#include "presets/faults/PrivateMounts.h"
 
 #include <fcntl.h>
 #include <sched.h>

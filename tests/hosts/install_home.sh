@@ -2,7 +2,7 @@
 # `cmake --install` puts both plug-ins, the app, its icon and a desktop entry into the
 # user's home folder, where hosts and desktops look.
 # Usage: install_home.sh <build folder>
-source "$(dirname "$0")/../hosts/common.sh"
+source "$(dirname "$0")/common.sh"
 br_temp_home
 cmake --install "$1" >"$BR_TMP/install.log" 2>&1 || br_fail "install failed: $(cat "$BR_TMP/install.log")"
 for f in .lv2/Quorvane.lv2/manifest.ttl .lv2/Quorvane.lv2/libQuorvane.so \
