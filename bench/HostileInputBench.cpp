@@ -5,8 +5,8 @@
 // thread; "long escaped name" did (0.6 s at 1 MB) until attributes were limited. The
 // families with one long attribute are turned away by the check from 16 kB on.
 
+#include "plugin/BrellumProcessor.h"
 #include "presets/SafeXml.h"
-#include "processor/BrellumProcessor.h"
 
 #include <benchmark/benchmark.h>
 
