@@ -125,7 +125,7 @@ void ChoiceBox::timerCallback()
 void ChoiceBox::showMenu()
 {
     // Declared before the menu, which refers to it until the end of this function.
-    std::shared_ptr<ListMenuLookAndFeel> lookAndFeel;
+    std::shared_ptr<ListMenuLookAndFeel> listLook;
     juce::PopupMenu menu;
     int iconWidth = 0;
     for (int i = 0; i < numChoices; ++i)
@@ -149,12 +149,12 @@ void ChoiceBox::showMenu()
     // One look-and-feel per open list, owned by the list's callback: the framework
     // deletes the menu window before it lets go of the callback, so the look-and-feel
     // outlives every window drawn with it, even when the box goes first.
-    lookAndFeel = std::make_shared<ListMenuLookAndFeel> (iconWidth);
-    menu.setLookAndFeel (lookAndFeel.get());
+    listLook = std::make_shared<ListMenuLookAndFeel> (iconWidth);
+    menu.setLookAndFeel (listLook.get());
 
     juce::Component::SafePointer<ChoiceBox> safeThis (this);
     menu.showMenuAsync (juce::PopupMenu::Options().withTargetComponent (this).withMinimumWidth (getWidth()),
-                        [safeThis, lookAndFeel] (int result)
+                        [safeThis, listLook] (int result)
                         {
                             if (safeThis != nullptr && result > 0)
                                 safeThis->attachment.setValueAsCompleteGesture ((float) (result - 1));

@@ -325,15 +325,15 @@ TEST (EditorArtwork, SectionTitlesSitInAGapOfARuleWithBentEnds)
         // A one-pixel line on a whole coordinate covers half of the two pixel rows (or
         // columns) that meet there.
         const int yb = t.y + 1;
-        const auto halfRule = [&] (int x, int y, int bgX, int bgY)
+        const auto halfRule = [&] (int bgX, int bgY)
         { return blend (image.getPixelAt (bgX, bgY), colours::bracket, 127.5f); };
-        EXPECT_COLOUR_NEAR (image.getPixelAt (t.left + 3, yb), halfRule (t.left + 3, yb, t.left + 3, yb + 5), 8)
+        EXPECT_COLOUR_NEAR (image.getPixelAt (t.left + 3, yb), halfRule (t.left + 3, yb + 5), 8)
             << "rule at the left end";
-        EXPECT_COLOUR_NEAR (image.getPixelAt (t.right - 3, yb), halfRule (t.right - 3, yb, t.right - 3, yb + 5), 8)
+        EXPECT_COLOUR_NEAR (image.getPixelAt (t.right - 3, yb), halfRule (t.right - 3, yb + 5), 8)
             << "rule at the right end";
-        EXPECT_COLOUR_NEAR (image.getPixelAt (t.left, yb + 6), halfRule (t.left, yb + 6, t.left + 4, yb + 6), 8)
+        EXPECT_COLOUR_NEAR (image.getPixelAt (t.left, yb + 6), halfRule (t.left + 4, yb + 6), 8)
             << "left end bent down";
-        EXPECT_COLOUR_NEAR (image.getPixelAt (t.right, yb + 6), halfRule (t.right, yb + 6, t.right + 4, yb + 6), 8)
+        EXPECT_COLOUR_NEAR (image.getPixelAt (t.right, yb + 6), halfRule (t.right + 4, yb + 6), 8)
             << "right end bent down";
         EXPECT_TRUE (hasInk (image, { (t.left + t.right) / 2 - 20, t.y - 10, 40, 20 }, 180)) << "title text";
 
