@@ -23,15 +23,6 @@ juce::Image paintBarButton (Icon icon, juce::Button::ButtonState state = juce::B
     return br::test::paintComponent (button);
 }
 
-int nearestDistance (const juce::Image& image, int x, int y, juce::Colour target)
-{
-    int best = 255;
-    for (int dy = -1; dy <= 1; ++dy)
-        for (int dx = -1; dx <= 1; ++dx)
-            best = juce::jmin (best, br::test::colourDistance (image.getPixelAt (x + dx, y + dy), target));
-    return best;
-}
-
 bool mirrored (const juce::Image& a, const juce::Image& b)
 {
     for (int y = 0; y < a.getHeight(); ++y)
@@ -75,8 +66,8 @@ TEST (BarButton, KeepsTheLogoColoursWhenDisabled)
     {
         SCOPED_TRACE (enabled ? "enabled" : "disabled");
         const auto image = paintBarButton (Icon::logo, juce::Button::buttonNormal, enabled);
-        EXPECT_LE (nearestDistance (image, 6, 9, colours::accentBright), 24);
-        EXPECT_LE (nearestDistance (image, 14, 15, colours::accentBright), 24) << "crosses the middle";
+        EXPECT_LE (br::test::nearestDistance (image, 6, 9, colours::accentBright), 24);
+        EXPECT_LE (br::test::nearestDistance (image, 14, 15, colours::accentBright), 24) << "crosses the middle";
         EXPECT_EQ (image.getPixelAt (14, 4).getAlpha(), 0);
     }
 }

@@ -42,17 +42,6 @@ juce::Range<int> inkColumns (const juce::Image& image, int fromX)
                                  [] (juce::Colour c) { return c.getRed() > 120; });
 }
 
-/** Closest colour to `target` within one pixel of (x, y): thin strokes rarely cover a
-    whole pixel. */
-int nearestDistance (const juce::Image& image, int x, int y, juce::Colour target)
-{
-    int best = 255;
-    for (int dy = -1; dy <= 1; ++dy)
-        for (int dx = -1; dx <= 1; ++dx)
-            best = juce::jmin (best, br::test::colourDistance (image.getPixelAt (x + dx, y + dy), target));
-    return best;
-}
-
 bool samePixels (const juce::Image& a, const juce::Image& b)
 {
     for (int y = 0; y < a.getHeight(); ++y)
@@ -233,8 +222,8 @@ TEST (ChoiceBox, DrawsTheWaveformOnAnAccentBodyWithAZeroLine)
     // Icon area (30, 8, 58, 18): zero line on row 17, the sine's first crest at x 37, y 8.
     EXPECT_COLOUR_NEAR (image.getPixelAt (37, 17), br::test::blend (body (17), colours::accentBright, 0x59), 3);
     EXPECT_COLOUR_NEAR (image.getPixelAt (37, 16), body (16), 3);
-    EXPECT_LE (nearestDistance (image, 37, 8, colours::accentBright), 16) << "the sine's crest";
-    EXPECT_LE (nearestDistance (image, 52, 26, colours::accentBright), 16) << "the sine's trough";
+    EXPECT_LE (br::test::nearestDistance (image, 37, 8, colours::accentBright), 16) << "the sine's crest";
+    EXPECT_LE (br::test::nearestDistance (image, 52, 26, colours::accentBright), 16) << "the sine's trough";
 
     // A different shape draws a different picture.
     b.host.setValue ("waveform", 0.0f);

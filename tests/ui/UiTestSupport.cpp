@@ -267,6 +267,15 @@ int colourDistance (juce::Colour a, juce::Colour b)
                        std::abs ((int) a.getBlue() - (int) b.getBlue()));
 }
 
+int nearestDistance (const juce::Image& image, int x, int y, juce::Colour target)
+{
+    int best = 255;
+    for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx)
+            best = juce::jmin (best, colourDistance (image.getPixelAt (x + dx, y + dy), target));
+    return best;
+}
+
 int brightestRed (const juce::Image& image, juce::Rectangle<int> area)
 {
     int brightest = 0;

@@ -39,6 +39,10 @@ void pumpPending();
 /** Per-channel distance between two colours, alpha included. */
 int colourDistance (juce::Colour a, juce::Colour b);
 
+/** Closest colour to `target` within one pixel of (x, y): thin strokes rarely cover a
+    whole pixel. */
+int nearestDistance (const juce::Image& image, int x, int y, juce::Colour target);
+
 /** The brightest red channel inside `area` of `image`: on our dark panels, text and
     strokes are the only bright things, so this reads how bright they were drawn. */
 int brightestRed (const juce::Image& image, juce::Rectangle<int> area);
