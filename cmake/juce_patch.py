@@ -22,3 +22,22 @@ def write(path, text):
     path.parent.mkdir(parents=True, exist_ok=True)
     if not path.exists() or path.read_text(encoding='utf-8') != text:
         path.write_text(text, encoding='utf-8')
+
+
+def read_client(modules, wrapper, client):
+    """The unity file of JUCE's `wrapper` format ("LV2", "VST3") and the text of the client
+    file it includes by the relative path `client` ("LV2/juce_LV2_Client.cpp")."""
+    client_dir = pathlib.Path(modules) / 'juce_audio_plugin_client'
+    unity_name = 'juce_audio_plugin_client_%s.cpp' % wrapper
+    unity = (client_dir / unity_name).read_text(encoding='utf-8')
+    if unity.count('#include "%s"' % client) != 1:
+        sys.exit('%s does not look like JUCE 7.0.5\'s: it should include "%s"' % (unity_name, client))
+    return unity, (client_dir / client).read_text(encoding='utf-8')
+
+
+def write_client(output, wrapper, client, unity, text):
+    """Writes the corrected client beside a copy of its unity file, whose relative include
+    then finds it; the build compiles that copy instead of JUCE's."""
+    client_dir = pathlib.Path(output) / 'juce_audio_plugin_client'
+    write(client_dir / client, text)
+    write(client_dir / ('juce_audio_plugin_client_%s.cpp' % wrapper), unity)

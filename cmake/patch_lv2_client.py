@@ -20,12 +20,7 @@ import sys
 import juce_patch
 
 modules, output = pathlib.Path(sys.argv[1]), pathlib.Path(sys.argv[2])
-client_dir = modules / 'juce_audio_plugin_client'
-unity = (client_dir / 'juce_audio_plugin_client_LV2.cpp').read_text(encoding='utf-8')
-text = (client_dir / 'LV2' / 'juce_LV2_Client.cpp').read_text(encoding='utf-8')
-
-if unity.count('#include "LV2/juce_LV2_Client.cpp"') != 1:
-    sys.exit('juce_audio_plugin_client_LV2.cpp does not look like JUCE 7.0.5\'s: it should include "LV2/juce_LV2_Client.cpp"')
+unity, text = juce_patch.read_client(modules, 'LV2', 'LV2/juce_LV2_Client.cpp')
 
 replacements = [
     # patch:Get: flag the values asked for, so that the next run() writes them out as
@@ -165,5 +160,4 @@ replacements = [
      "    X (LV2_PATCH__Get)\n    X (LV2_PATCH__Set)\n"),
 ]
 text = juce_patch.apply(text, replacements, "juce_LV2_Client.cpp")
-juce_patch.write(output / 'juce_audio_plugin_client' / 'LV2' / 'juce_LV2_Client.cpp', text)
-juce_patch.write(output / 'juce_audio_plugin_client' / 'juce_audio_plugin_client_LV2.cpp', unity)
+juce_patch.write_client(output, 'LV2', 'LV2/juce_LV2_Client.cpp', unity, text)

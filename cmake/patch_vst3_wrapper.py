@@ -20,13 +20,7 @@ import sys
 import juce_patch
 
 modules, output = pathlib.Path(sys.argv[1]), pathlib.Path(sys.argv[2])
-client_dir = modules / 'juce_audio_plugin_client'
-unity = (client_dir / 'juce_audio_plugin_client_VST3.cpp').read_text(encoding='utf-8')
-text = (client_dir / 'VST3' / 'juce_VST3_Wrapper.cpp').read_text(encoding='utf-8')
-
-if unity.count('#include "VST3/juce_VST3_Wrapper.cpp"') != 1:
-    sys.exit('juce_audio_plugin_client_VST3.cpp does not look like JUCE 7.0.5\'s: '
-             'it should include "VST3/juce_VST3_Wrapper.cpp"')
+unity, text = juce_patch.read_client(modules, 'VST3', 'VST3/juce_VST3_Wrapper.cpp')
 
 replacements = [
     ("        FUnknownPtr<IBStream> stateRefHolder (state); // just in case the caller hasn't properly ref-counted the stream object\n\n"
@@ -49,5 +43,4 @@ for header in ('juce_CheckSettingMacros.h', 'juce_IncludeSystemHeaders.h', 'juce
 text = juce_patch.apply(text, replacements, "juce_VST3_Wrapper.cpp")
 if '#include "../' in text:
     sys.exit("juce_VST3_Wrapper.cpp does not look like JUCE 7.0.5's: it has relative includes this script does not know")
-juce_patch.write(output / 'juce_audio_plugin_client' / 'VST3' / 'juce_VST3_Wrapper.cpp', text)
-juce_patch.write(output / 'juce_audio_plugin_client' / 'juce_audio_plugin_client_VST3.cpp', unity)
+juce_patch.write_client(output, 'VST3', 'VST3/juce_VST3_Wrapper.cpp', unity, text)
