@@ -22,7 +22,8 @@ bool hasMusicalPosition (const jack_position_t& position)
 {
     return (position.valid & JackPositionBBT) != 0 && std::isfinite (position.beats_per_minute)
            && position.beats_per_minute > 0.0 && position.beat_type > 0.0f && position.beats_per_bar > 0.0f
-           && position.ticks_per_beat > 0.0 && position.bar >= 1 && position.beat >= 1;
+           && position.ticks_per_beat > 0.0 && position.bar >= 1 && position.beat >= 1
+           && position.frame_rate > 0;
 }
 } // namespace
 
@@ -51,19 +52,52 @@ juce::Optional<juce::AudioPlayHead::PositionInfo> JackTransportPlayHead::getPosi
             // JACK counts bars and beats from 1 and beats in units of 1 / beat_type;
             // hosts report quarter notes from 0.
             const auto quartersPerBeat = 4.0 / (double) position.beat_type;
-            const auto beatsBeforeBar = (double) (position.bar - 1) * (double) position.beats_per_bar;
-            const auto beatInBar = (double) (position.beat - 1) + position.tick / position.ticks_per_beat;
-            info.setPpqPositionOfLastBarStart (beatsBeforeBar * quartersPerBeat);
-            info.setPpqPosition ((beatsBeforeBar + beatInBar) * quartersPerBeat);
-            info.setBarCount (position.bar - 1);
+            const auto quartersPerBar = (double) position.beats_per_bar * quartersPerBeat;
+            const auto rolling = state == JackTransportRolling;
+            const auto ppq = quarterNotes (position, rolling, jack_get_buffer_size (jack));
+            info.setPpqPosition (ppq);
+            info.setPpqPositionOfLastBarStart (std::floor (ppq / quartersPerBar + 1.0e-9) * quartersPerBar);
             info.setTimeSignature (TimeSignature { (int) position.beats_per_bar, (int) position.beat_type });
             heldTempo.store (juce::jlimit (minTempoBpm, maxTempoBpm, position.beats_per_minute));
+        }
+        else
+        {
+            timeline.valid = false;
         }
     }
     readers.fetch_sub (1);
 
     info.setBpm (heldTempo.load());
     return info;
+}
+
+double JackTransportPlayHead::quarterNotes (const jack_position_t& position, bool rolling, uint32_t periodFrames) const
+{
+    const auto quartersPerBeat = 4.0 / (double) position.beat_type;
+    const auto sameTimeline = timeline.valid && timeline.bpm == position.beats_per_minute
+                              && timeline.quartersPerBeat == quartersPerBeat && timeline.rolling == rolling;
+    // The same cycle asked again, or a later one while rolling on (a cycle or two may
+    // be lost to an overload): the position moves on from where it was taken. Anything
+    // else (a start, a stop, a locate, a new tempo or metre) takes it afresh from the
+    // bar, beat and tick.
+    const auto framesOn = position.frame - timeline.lastFrame;
+    const auto continues = sameTimeline
+                           && (position.frame == timeline.lastFrame
+                               || (rolling && position.frame > timeline.lastFrame && framesOn <= 4 * periodFrames));
+    if (! continues)
+    {
+        const auto beatsBeforeBar = (double) (position.bar - 1) * (double) position.beats_per_bar;
+        const auto beatInBar = (double) (position.beat - 1) + position.tick / position.ticks_per_beat;
+        timeline.valid = true;
+        timeline.anchorFrame = position.frame;
+        timeline.anchorQuarters = (beatsBeforeBar + beatInBar) * quartersPerBeat;
+        timeline.bpm = position.beats_per_minute;
+        timeline.quartersPerBeat = quartersPerBeat;
+        timeline.rolling = rolling;
+    }
+    timeline.lastFrame = position.frame;
+    const auto seconds = (double) (position.frame - timeline.anchorFrame) / (double) position.frame_rate;
+    return timeline.anchorQuarters + seconds * timeline.bpm / 60.0 * quartersPerBeat;
 }
 
 void JackTransportPlayHead::setTempo (double tempoBpm) { heldTempo.store (legalTempo (tempoBpm)); }

@@ -2,8 +2,10 @@
 #include <juce_audio_devices/juce_audio_devices.h>
 
 #include <atomic>
+#include <cstdint>
 
 typedef struct _jack_client jack_client_t;
+typedef struct _jack_position jack_position_t;
 
 namespace br
 {
@@ -40,6 +42,7 @@ private:
     void open();
     void close();
     static void serverGone (void* self);
+    double quarterNotes (const jack_position_t&, bool rolling, uint32_t periodFrames) const;
 
     std::atomic<jack_client_t*> client { nullptr };
     std::atomic<bool> serverAlive { false };
@@ -49,5 +52,18 @@ private:
     /** The tempo reported when the transport gives none; set on the audio thread from
         the transport, on the message thread from the user. */
     mutable std::atomic<double> heldTempo;
+
+    /** Where the transport's timeline was last taken from its bar, beat and tick.
+        Between such moments the position is counted on in frames: a timebase master
+        may advance its ticks in whole numbers per cycle (jack_transport does), which
+        puts its beats a few percent late, and the LFO would run slow by as much.
+        Audio thread only. */
+    struct Timeline
+    {
+        bool valid = false, rolling = false;
+        uint32_t anchorFrame = 0, lastFrame = 0;
+        double anchorQuarters = 0.0, bpm = 0.0, quartersPerBeat = 1.0;
+    };
+    mutable Timeline timeline;
 };
 } // namespace br

@@ -157,9 +157,19 @@ private:
             return;
         // The audio thread's player lends the processor a play head of its own for
         // each block, under this lock, when the processor has none.
-        const juce::ScopedLock lock (watched->getCallbackLock());
-        watched->setPlayHead (&playHead);
-        watched->addListener (this);
+        {
+            const juce::ScopedLock lock (watched->getCallbackLock());
+            watched->setPlayHead (&playHead);
+            watched->addListener (this);
+        }
+        stateOnDisk = currentState();
+    }
+
+    juce::String currentState() const
+    {
+        juce::MemoryBlock data;
+        watched->getStateInformation (data);
+        return data.toBase64Encoding();
     }
 
     void schedule()
@@ -172,7 +182,15 @@ private:
     {
         stopTimer();
         const juce::ScopedValueSetter<bool> guard (saving, true);
-        holder().savePluginState(); // changes "filterState" only if the state differs
+        // Compared with the state the app started with or last saved, not with the
+        // file: a first run that changes nothing leaves the file without a state, as
+        // the framework's app does.
+        if (watched != nullptr)
+            if (auto state = currentState(); state != stateOnDisk)
+            {
+                holder().savePluginState();
+                stateOnDisk = std::move (state);
+            }
         store.saveIfNeeded();
     }
 
@@ -198,6 +216,7 @@ private:
     SettingsStore& store;
     JackTransportPlayHead& playHead;
     juce::AudioProcessor* watched = nullptr;
+    juce::String stateOnDisk;
     bool saving = false;
 };
 
