@@ -44,11 +44,11 @@ private:
     static void serverGone (void* self);
     double quarterNotes (const jack_position_t&, bool rolling, uint32_t periodFrames) const;
 
-    std::atomic<jack_client_t*> client { nullptr };
-    std::atomic<bool> serverAlive { false };
+    std::atomic<jack_client_t*> client{nullptr};
+    std::atomic<bool> serverAlive{false};
     /** Audio-thread calls inside getPosition: close() waits for them to leave before
         the client goes. */
-    mutable std::atomic<int> readers { 0 };
+    mutable std::atomic<int> readers{0};
     /** The tempo reported when the transport gives none; set on the audio thread from
         the transport, on the message thread from the user. */
     mutable std::atomic<double> heldTempo;

@@ -29,7 +29,7 @@ bool writeAll (int fd, const char* data, size_t size)
             return false;
         }
         data += written;
-        size -= (size_t) written;
+        size -= (size_t)written;
     }
     return true;
 }
@@ -52,11 +52,11 @@ void syncFolder (const juce::File& folder)
 bool replaceAtomically (const juce::File& target, const juce::String& text)
 {
     const auto folder = target.getParentDirectory();
-    if (! folder.createDirectory())
+    if (!folder.createDirectory())
         return false;
 
-    const auto temp = folder.getNonexistentChildFile (target.getFileNameWithoutExtension() + "_temp"
-                                                          + juce::String::toHexString (juce::Random().nextInt()),
+    const auto temp = folder.getNonexistentChildFile (target.getFileNameWithoutExtension() + "_temp" +
+                                                          juce::String::toHexString (juce::Random().nextInt()),
                                                       target.getFileExtension(), false);
     const auto tempPath = temp.getFullPathName();
     const auto fd = ::open (tempPath.toRawUTF8(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
@@ -65,8 +65,7 @@ bool replaceAtomically (const juce::File& target, const juce::String& text)
 
     const auto utf8 = text.toUTF8();
     const auto ok = writeAll (fd, utf8.getAddress(), utf8.sizeInBytes() - 1) && ::fsync (fd) == 0;
-    if (::close (fd) != 0 || ! ok
-        || std::rename (tempPath.toRawUTF8(), target.getFullPathName().toRawUTF8()) != 0)
+    if (::close (fd) != 0 || !ok || std::rename (tempPath.toRawUTF8(), target.getFullPathName().toRawUTF8()) != 0)
     {
         ::unlink (tempPath.toRawUTF8());
         return false;
@@ -103,11 +102,11 @@ SettingsStore::SettingsStore (const juce::File& settingsFile) : file (settingsFi
 
 bool SettingsStore::load()
 {
-    if (! file.exists() && ! file.isSymbolicLink())
+    if (!file.exists() && !file.isSymbolicLink())
         return true;
 
     const auto document = parseXmlFileSafely (file);
-    if (document == nullptr || ! document->hasTagName (rootTag))
+    if (document == nullptr || !document->hasTagName (rootTag))
         return false;
 
     // As the framework reads it: exact tag names, an unnamed value skipped, a value
@@ -118,9 +117,9 @@ bool SettingsStore::load()
         if (name.isEmpty())
             continue;
         const auto* element = value->getFirstChildElement();
-        getAllProperties().set (name, element != nullptr
-                                          ? element->toString (juce::XmlElement::TextFormat().singleLine().withoutHeader())
-                                          : value->getStringAttribute (valueAttribute));
+        getAllProperties().set (
+            name, element != nullptr ? element->toString (juce::XmlElement::TextFormat().singleLine().withoutHeader())
+                                     : value->getStringAttribute (valueAttribute));
     }
     return true;
 }
@@ -146,9 +145,9 @@ juce::String SettingsStore::toDocument (const juce::StringPairArray& values)
 
 bool SettingsStore::saveIfNeeded()
 {
-    if (! dirty)
+    if (!dirty)
         return true;
-    if (file == juce::File() || ! replaceAtomically (file, toDocument (getAllProperties())))
+    if (file == juce::File() || !replaceAtomically (file, toDocument (getAllProperties())))
         return false;
     dirty = false;
     return true;

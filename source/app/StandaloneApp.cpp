@@ -28,12 +28,11 @@ public:
     static constexpr int tempoItem = 100; // the framework's own items are 1 to 4
 
     AppWindow (juce::PropertySet& settings, std::function<void()> askForTempo, std::function<void()> processorReplaced)
-        : juce::StandaloneFilterWindow (JucePlugin_Name,
-                                        juce::LookAndFeel::getDefaultLookAndFeel().findColour (
-                                            juce::ResizableWindow::backgroundColourId),
-                                        &settings, false),
-          onTempoItem (std::move (askForTempo)),
-          onProcessorReplaced (std::move (processorReplaced))
+        : juce::StandaloneFilterWindow (
+              JucePlugin_Name,
+              juce::LookAndFeel::getDefaultLookAndFeel().findColour (juce::ResizableWindow::backgroundColourId),
+              &settings, false),
+          onTempoItem (std::move (askForTempo)), onProcessorReplaced (std::move (processorReplaced))
     {
     }
 
@@ -104,7 +103,7 @@ public:
     {
         store.onChange = [this]
         {
-            if (! saving)
+            if (!saving)
                 schedule();
         };
         window.onResized = [this] { schedule(); };
@@ -174,7 +173,7 @@ private:
 
     void schedule()
     {
-        if (! isTimerRunning())
+        if (!isTimerRunning())
             startTimer (saveDelayMs);
     }
 
@@ -253,8 +252,8 @@ public:
             juce::AlertWindow::showMessageBoxAsync (
                 juce::MessageBoxIconType::WarningIcon, "Settings could not be read",
                 "Quorvane could not read its settings file, so it started with its default settings.\n\n"
-                "The old file was kept, unchanged, as:\n"
-                    + kept.getFullPathName(),
+                "The old file was kept, unchanged, as:\n" +
+                    kept.getFullPathName(),
                 "OK", window.get());
     }
 
@@ -293,23 +292,25 @@ private:
                                               "Beats per minute, 20 to 999. \"Auto\" sync runs at this tempo "
                                               "unless a JACK transport gives one.",
                                               juce::MessageBoxIconType::NoIcon, window.get());
-        dialog->addTextEditor ("tempo", juce::String (settings->getDoubleValue (tempoKey, JackTransportPlayHead::defaultTempoBpm)));
+        dialog->addTextEditor (
+            "tempo", juce::String (settings->getDoubleValue (tempoKey, JackTransportPlayHead::defaultTempoBpm)));
         dialog->addButton ("OK", 1, juce::KeyPress (juce::KeyPress::returnKey));
         dialog->addButton ("Cancel", 0, juce::KeyPress (juce::KeyPress::escapeKey));
-        dialog->enterModalState (true,
-                                 juce::ModalCallbackFunction::create (
-                                     [this, safe = juce::Component::SafePointer<juce::AlertWindow> (dialog)] (int result)
-                                     {
-                                         if (result == 1 && safe != nullptr)
-                                             setTempo (safe->getTextEditorContents ("tempo"));
-                                     }),
-                                 true);
+        dialog->enterModalState (
+            true,
+            juce::ModalCallbackFunction::create (
+                [this, safe = juce::Component::SafePointer<juce::AlertWindow> (dialog)] (int result)
+                {
+                    if (result == 1 && safe != nullptr)
+                        setTempo (safe->getTextEditorContents ("tempo"));
+                }),
+            true);
     }
 
     void setTempo (const juce::String& text)
     {
         const auto bpm = text.getDoubleValue();
-        if (! (bpm > 0.0) || ! std::isfinite (bpm))
+        if (!(bpm > 0.0) || !std::isfinite (bpm))
             return; // not a tempo: the old one stays
         const auto legal = juce::jlimit (JackTransportPlayHead::minTempoBpm, JackTransportPlayHead::maxTempoBpm, bpm);
         playHead->setTempo (legal);
@@ -324,4 +325,7 @@ private:
 } // namespace
 } // namespace br
 
-juce::JUCEApplicationBase* juce_CreateApplication() { return new br::StandaloneApp(); }
+juce::JUCEApplicationBase* juce_CreateApplication()
+{
+    return new br::StandaloneApp();
+}
