@@ -42,73 +42,16 @@ record()
         || br_fail "recording failed: $(cat "$BR_TMP/rec.log")"
 }
 
-# Chops per second: a square AM at full depth takes the level to silence and back once
-# per cycle, so rising crossings of half the peak count the cycles.
-chop_rate()
-{
-    python3 - "$BR_TMP/$1.wav" <<'PY'
-import struct, sys, wave
-w = wave.open(sys.argv[1])
-rate, ch, n = w.getframerate(), w.getnchannels(), w.getnframes()
-data = struct.unpack('<%dh' % (n * ch), w.readframes(n))
-left = [abs(x) / 32768.0 for x in data[0::ch]][rate // 10:]  # the connection is made while recording starts
-window = rate // 400  # 2.5 ms, far shorter than a chop
-env = [max(left[i:i + window]) for i in range(0, len(left) - window, window)]
-peak = max(env) if env else 0.0
-if peak < 0.05:
-    print('0 silent')
-    sys.exit()
-rises = [i for i in range(1, len(env)) if env[i - 1] < peak / 2 <= env[i]]
-if len(rises) < 3:
-    print('0 unmodulated (peak %.3f, floor %.3f)' % (peak, min(env)))
-    sys.exit()
-seconds = (rises[-1] - rises[0]) * window / rate
-print('%.3f %d-chops' % ((len(rises) - 1) / seconds, len(rises)))
-PY
-}
-
-# How far the chops start from the 16th notes of the transport's timeline (frame 0 is
-# bar 1, beat 1 for jack_transport), worst case in ms, from the transport frame of each
-# recorded cycle. A chop starts where the level rises through a tenth of its peak,
-# 0.16 ms into the smoothed edge.
-grid_offset()
-{
-    python3 - "$BR_TMP/$1.wav" "$2" <<'PY'
-import struct, sys, wave
-w = wave.open(sys.argv[1])
-rate, n = w.getframerate(), w.getnframes()
-level = [x / 32768.0 for x in struct.unpack('<%dh' % n, w.readframes(n))]
-cycles = [tuple(map(int, line.split())) for line in open(sys.argv[1] + '.frames')]
-sixteenth = rate * 60.0 / float(sys.argv[2]) / 4.0
-peak = max(level)
-frame_of = {}
-for (start, frame, rolling), following in zip(cycles, cycles[1:] + [(n, None, 0)]):
-    if rolling:
-        for i in range(start, min(following[0], n)):
-            frame_of[i] = frame + i - start
-skip = rate // 10  # the connection is made while recording starts
-offsets = []
-for i in range(skip, n):
-    if level[i - 1] < peak / 10 <= level[i] and i in frame_of:
-        phase = frame_of[i] % sixteenth
-        offsets.append(min(phase, sixteenth - phase) * 1000.0 / rate)
-if len(offsets) < 10:
-    print('999 %d-chops' % len(offsets))
-else:
-    print('%.3f %d-chops' % (max(offsets), len(offsets)))
-PY
-}
-
 check()
 {
     local name=$1 bpm=$2 hz=$3 measured note offset edges
     record "$name"
-    read -r measured note < <(chop_rate "$name")
+    read -r measured note < <(br_chop_rate "$BR_TMP/$name.wav")
     echo "$name: $measured Hz ($note), expected $hz Hz"
     python3 -c "import sys; sys.exit(0 if abs($measured - $hz) < 0.1 else 1)" \
         || br_fail "$name: chops at $measured Hz, expected $hz Hz"
     [ -n "$bpm" ] || return 0
-    read -r offset edges < <(grid_offset "$name" "$bpm")
+    read -r offset edges < <(br_grid_offset "$BR_TMP/$name.wav" "$bpm")
     echo "$name: chops start up to $offset ms off the 16th notes at $bpm BPM ($edges)"
     python3 -c "import sys; sys.exit(0 if $offset <= 1.0 else 1)" \
         || br_fail "$name: chops start $offset ms off the 16th notes of the transport at $bpm BPM"

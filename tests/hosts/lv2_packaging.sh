@@ -3,7 +3,8 @@
 # validates against the installed LV2 schemas (lv2_validate) with no error beyond the
 # known ones of JUCE's generator; the presets are the twenty factory programs with
 # Turtle-safe names; enumeration scale points lie inside their parameter's range; the
-# version is declared; and both shared objects export nothing but their entry points.
+# version is declared; and both shared objects export nothing but their entry points
+# and do not link libjack.
 # Usage: BR_VERSION=<project version> lv2_packaging.sh <folder holding Quorvane.lv2> <Quorvane.vst3 bundle>
 source "$(dirname "$0")/common.sh"
 bundle="$1/Quorvane.lv2"
@@ -117,6 +118,12 @@ lv2_exports=$(exports "$bundle/libQuorvane.so")
 [ "$lv2_exports" = "lv2_descriptor lv2ui_descriptor " ] || check "the LV2 object exports: $lv2_exports"
 vst3_exports=$(exports "$vst3/Contents/x86_64-linux/Quorvane.so")
 [ "$vst3_exports" = "GetPluginFactory ModuleEntry ModuleExit " ] || check "the VST3 object exports: $vst3_exports"
+
+# Only the standalone app talks to JACK; a plug-in that needed libjack would not load in
+# a host on a system without it.
+for object in "$bundle/libQuorvane.so" "$vst3/Contents/x86_64-linux/Quorvane.so"; do
+    ! readelf -d "$object" | grep -q 'NEEDED.*libjack' || check "$(basename "$object") links libjack"
+done
 
 [ "$failures" -eq 0 ] || exit 1
 echo PASS
