@@ -2,6 +2,7 @@
 // with the app's own settings store, autosave and play head around them.
 #include "app/JackTransportPlayHead.h"
 #include "app/SettingsStore.h"
+#include "ui/FocusedDialog.h"
 
 #include <juce_audio_plugin_client/juce_audio_plugin_client.h>
 #include <juce_audio_utils/juce_audio_utils.h>
@@ -288,7 +289,7 @@ public:
 private:
     void askForTempo()
     {
-        auto* dialog = new juce::AlertWindow ("Tempo for Auto sync",
+        auto* dialog = new ui::FocusedDialog ("Tempo for Auto sync",
                                               "Beats per minute, 20 to 999. \"Auto\" sync runs at this tempo "
                                               "unless a JACK transport gives one.",
                                               juce::MessageBoxIconType::NoIcon, window.get());
@@ -296,22 +297,26 @@ private:
             "tempo", juce::String (settings->getDoubleValue (tempoKey, JackTransportPlayHead::defaultTempoBpm)));
         dialog->addButton ("OK", 1, juce::KeyPress (juce::KeyPress::returnKey));
         dialog->addButton ("Cancel", 0, juce::KeyPress (juce::KeyPress::escapeKey));
-        dialog->enterModalState (
-            true,
-            juce::ModalCallbackFunction::create (
-                [this, safe = juce::Component::SafePointer<juce::AlertWindow> (dialog)] (int result)
-                {
-                    if (result == 1 && safe != nullptr)
-                        setTempo (safe->getTextEditorContents ("tempo"));
-                }),
-            true);
+        ui::FocusedDialog::show (*dialog, dialog->getTextEditor ("tempo"),
+                                 [this, safe = juce::Component::SafePointer<juce::AlertWindow> (dialog)] (int result)
+                                 {
+                                     if (result == 1 && safe != nullptr)
+                                         setTempo (safe->getTextEditorContents ("tempo"));
+                                 });
     }
 
     void setTempo (const juce::String& text)
     {
         const auto bpm = text.getDoubleValue();
         if (!(bpm > 0.0) || !std::isfinite (bpm))
-            return; // not a tempo: the old one stays
+        {
+            // Not a tempo: the old one stays, and the user is told why nothing changed.
+            juce::AlertWindow::showMessageBoxAsync (
+                juce::MessageBoxIconType::WarningIcon, "Tempo not changed",
+                "\"" + text.trim() + "\" is not a tempo. Type the beats per minute, from 20 to 999.", "OK",
+                window.get());
+            return;
+        }
         const auto legal = juce::jlimit (JackTransportPlayHead::minTempoBpm, JackTransportPlayHead::maxTempoBpm, bpm);
         playHead->setTempo (legal);
         settings->setValue (tempoKey, legal);

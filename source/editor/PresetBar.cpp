@@ -1,4 +1,5 @@
 #include "editor/PresetBar.h"
+#include "ui/FocusedDialog.h"
 #include "ui/Fonts.h"
 #include "ui/Palette.h"
 
@@ -29,61 +30,6 @@ juce::String whyNotWritten (const juce::File& target)
     if (folder.getBytesFreeOnVolume() < 64 * 1024)
         return "The disk holding " + quoted (folder) + " is full.";
     return "The file " + quoted (target) + " could not be written.";
-}
-
-/** A dialog of the preset bar. It takes the keyboard focus as soon as its window can
-    hold it, so that the user can type or press Return at once: the framework grabs the
-    focus while the window is being shown, before it is mapped, and without a window
-    manager (or with one that does not focus new windows) that grab is lost and keys
-    go nowhere until the user clicks. The grab is repeated until it holds, for at
-    most two seconds; a text field then has its text selected, so typing replaces it. */
-class PresetDialog : public juce::AlertWindow, private juce::Timer
-{
-public:
-    PresetDialog (const juce::String& title, const juce::String& message, juce::MessageBoxIconType icon,
-                  juce::Component* associated)
-        : juce::AlertWindow (title, message, icon, associated)
-    {
-    }
-
-    /** Starts taking the focus for `target`, a child of the dialog, or for the dialog
-        itself (for its Return and Escape keys) when `target` is null. */
-    void takeFocusWhenShowing (juce::Component* target)
-    {
-        focusTarget = target;
-        triesLeft = 100;
-        startTimer (20);
-    }
-
-private:
-    void timerCallback() override
-    {
-        auto* target = focusTarget != nullptr ? focusTarget.getComponent() : this;
-        if (target->hasKeyboardFocus (false))
-        {
-            stopTimer();
-            if (auto* field = dynamic_cast<juce::TextEditor*> (target))
-                field->selectAll();
-            return;
-        }
-        if (--triesLeft < 0)
-        {
-            stopTimer();
-            return;
-        }
-        if (isShowing())
-            target->grabKeyboardFocus();
-    }
-
-    juce::Component::SafePointer<juce::Component> focusTarget;
-    int triesLeft = 0;
-};
-
-/** Shows a dialog without blocking; it deletes itself when dismissed. */
-void show (PresetDialog& dialog, juce::Component* focusTarget, std::function<void (int)> onResult)
-{
-    dialog.enterModalState (true, juce::ModalCallbackFunction::create (std::move (onResult)), true);
-    dialog.takeFocusWhenShowing (focusTarget);
 }
 
 juce::String whyNotDeleted (const juce::File& file)
@@ -384,7 +330,7 @@ void PresetBar::saveToChosenFile (const juce::File& chosen)
 
 void PresetBar::confirmOverwrite (const juce::File& target)
 {
-    auto* dialog = new PresetDialog ("File already exists",
+    auto* dialog = new br::ui::FocusedDialog ("File already exists",
                                      "There's already a file called: " + target.getFullPathName()
                                          + "\n\nAre you sure you want to overwrite it?",
                                      juce::MessageBoxIconType::WarningIcon, dialogOwner());
@@ -392,7 +338,7 @@ void PresetBar::confirmOverwrite (const juce::File& target)
     dialog->addButton ("Overwrite", 1, juce::KeyPress (juce::KeyPress::returnKey));
     dialog->addButton ("Cancel", 0, juce::KeyPress (juce::KeyPress::escapeKey));
     openDialog = dialog;
-    show (*dialog, nullptr, [bar = SafePointer<PresetBar> (this), target] (int result)
+    br::ui::FocusedDialog::show (*dialog, nullptr, [bar = SafePointer<PresetBar> (this), target] (int result)
     {
         if (result == 1 && bar != nullptr)
             bar->writePreset (target);
@@ -414,7 +360,7 @@ void PresetBar::loadChosenFile (const juce::File& chosen)
 //==============================================================================
 void PresetBar::savePresetWithNameDialog()
 {
-    auto* dialog = new PresetDialog ("Save Preset", "Name of the new user preset:", juce::MessageBoxIconType::NoIcon,
+    auto* dialog = new br::ui::FocusedDialog ("Save Preset", "Name of the new user preset:", juce::MessageBoxIconType::NoIcon,
                                      dialogOwner());
     dialog->setLookAndFeel (&dialogLookAndFeel);
     dialog->addTextEditor ("name", processor.presetManager.getCurrentName(), {});
@@ -422,7 +368,7 @@ void PresetBar::savePresetWithNameDialog()
     dialog->addButton ("Cancel", 0, juce::KeyPress (juce::KeyPress::escapeKey));
 
     openDialog = dialog;
-    show (*dialog, dialog->getTextEditor ("name"),
+    br::ui::FocusedDialog::show (*dialog, dialog->getTextEditor ("name"),
                 [bar = SafePointer<PresetBar> (this), window = SafePointer<juce::AlertWindow> (dialog)] (int result)
                 {
                     if (result != 1 || bar == nullptr)

@@ -7,7 +7,7 @@
 # at a random moment after it. The file must always be a whole document, and hold the
 # settled change or the later one, never anything older.
 # Usage: standalone_autosave_kill.sh <Quorvane app> <br_state_tool>
-source "$(dirname "$0")/../editor/e2e/common_editor.sh"
+source "$(dirname "$0")/editor/common_editor.sh"
 app="$1"; tool="$2"
 br_temp_home
 br_start_xvfb

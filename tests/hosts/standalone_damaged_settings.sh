@@ -7,7 +7,7 @@
 # recursive parser, an external entity, a file cut short, garbage and an empty file.
 # A document that only the framework's parser cannot take may instead simply be read.
 # Usage: standalone_damaged_settings.sh <Quorvane app> <br_state_tool>
-source "$(dirname "$0")/../editor/e2e/common_editor.sh"
+source "$(dirname "$0")/editor/common_editor.sh"
 app="$1"; tool="$2"
 br_temp_home
 br_start_xvfb

@@ -6,7 +6,7 @@
 # timebase, the rate holds. The tempo set with "Tempo for Auto sync..." in the Options
 # menu (150 BPM: 10 Hz) rules while no transport gives one, and is kept in the settings.
 # Usage: standalone_jack_tempo.sh <Quorvane app> <br_state_tool>
-source "$(dirname "$0")/../editor/e2e/common_editor.sh"
+source "$(dirname "$0")/editor/common_editor.sh"
 app="$1"; tool="$2"
 clock="$(dirname "$0")/jack_transport_clock.py"
 br_temp_home
@@ -58,25 +58,31 @@ printf 'release\n' >&4
 sleep 0.5
 check "no timebase master, the last tempo holding" "" 6.0
 
-# The Options button at the left of the title bar opens the menu.
-eval "$(xdotool getwindowgeometry --shell "$window")"
-xdotool mousemove $((X + 38)) $((Y + 14)); sleep 0.3
-xdotool mousedown 1; sleep 0.1; xdotool mouseup 1
-br_wait_for 10 xdotool search --name '^menu$' || br_fail "the Options menu did not open"
-sleep 0.4
-# The second item, about 35 pixels below the menu's top edge (items are 23 high).
-eval "$(xdotool getwindowgeometry --shell "$(xdotool search --name '^menu$' | head -1)")"
-xdotool mousemove $((X + 60)) $((Y + 35)); sleep 0.3
-xdotool mousedown 1; sleep 0.1; xdotool mouseup 1
-br_wait_for 10 xdotool search --name '^Tempo for Auto sync$' || br_fail "no tempo dialog"
-dialog=$(xdotool search --name '^Tempo for Auto sync$' | head -1)
-sleep 0.5
-# Into the field, as a user does: a triple click selects what is there.
-eval "$(xdotool getwindowgeometry --shell "$dialog")"
-xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2 + 5)); sleep 0.2
-xdotool click --repeat 3 --delay 60 1; sleep 0.2
-xdotool type --delay 40 150
+# Opens "Tempo for Auto sync..." with the mouse (the Options button at the left of the
+# title bar, then the menu's second item, about 35 pixels below its top edge: items are
+# 23 high), types $1 at once, as a user does, and presses Return.
+enter_tempo() {
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    xdotool mousemove $((X + 38)) $((Y + 14)); sleep 0.3
+    xdotool mousedown 1; sleep 0.1; xdotool mouseup 1
+    br_wait_for 10 xdotool search --name '^menu$' || br_fail "the Options menu did not open"
+    sleep 0.4
+    eval "$(xdotool getwindowgeometry --shell "$(xdotool search --name '^menu$' | head -1)")"
+    xdotool mousemove $((X + 60)) $((Y + 35)); sleep 0.3
+    xdotool mousedown 1; sleep 0.1; xdotool mouseup 1
+    br_wait_for 10 xdotool search --name '^Tempo for Auto sync$' || br_fail "no tempo dialog"
+    sleep 0.3 # a user reads the dialog before typing
+    xdotool type --delay 40 "$1"
+    xdotool key Return
+}
+
+# Text that is not a tempo changes nothing, and the app says so.
+enter_tempo fast
+br_wait_for 10 xdotool search --name '^Tempo not changed$' || br_fail "no notice for a tempo that is not a number"
 xdotool key Return
+br_wait_for 10 bash -c "! xdotool search --name '^Tempo not changed$'" || br_fail "the notice stayed open"
+
+enter_tempo 150
 br_wait_for 10 bash -c "! xdotool search --name '^Tempo for Auto sync$'" || br_fail "the tempo dialog stayed open"
 sleep 0.5
 check "menu tempo 150 BPM, no transport tempo" "" 10.0
