@@ -93,7 +93,7 @@ void processFrames (benchmark::State& state, const br::test::EngineSetting& sett
         auto* b = benchmark::RegisterBenchmark (("processFrames/" + name).c_str(),
                                                 [&setting, bypassed] (benchmark::State& state)
                                                 { processFrames (state, setting, bypassed); });
-        for (int size : {1, 64, 512, 4096})
+        for (int size : {1, 16, 64, 512, 4096})
             b->Arg (size);
     };
     for (const auto& setting : br::test::engineSettings)

@@ -90,9 +90,9 @@ inline __m128d wrapOnceLanes (__m128d v) noexcept
 /** W (p) for two phases at once (cycles, [0, 1)), for `waveform` 0 .. 3 (the sine
     has its own path): bit for bit what the scalar shapes above give. Every arm is
     computed and one taken (by mask, minimum or maximum) from the same arithmetic.
-    The compiler will not turn the scalar arms into selects itself (with the
-    default -ftrapping-math it may not compute an unused arm), and branching on the
-    phase would mispredict at audio-rate modulation. */
+    The compiler will not turn the scalar arms into selects itself (the reason is
+    under Choice::lanes in Select.h), and branching on the phase would mispredict at
+    audio-rate modulation. */
 template <int waveform> inline __m128d shapeLanes (__m128d p) noexcept
 {
     const __m128d one = _mm_set1_pd (1.0);

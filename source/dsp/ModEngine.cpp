@@ -151,6 +151,27 @@ inline float rotationAngle (float halfRange, float baseOutput, float centre) noe
     return halfRange * baseOutput + centre;
 }
 
+/** How a stretch of samples turns the stereo pair: not at all (rotation off and at
+    rest, or mono), within +-89 degrees (the half angle stays below pi/4, where
+    sine and cosine need no reduction and come out the same bits), or any angle. */
+enum class Turn
+{
+    none,
+    narrow,
+    full
+};
+
+/** How a stretch of samples reads the vibrato delay line: every read at least one
+    sample back (the cubic), some below (the cubic or a straight line), or no delay
+    at all (FM at rest at depth 0: the straight line from the input sample to the
+    one before, at fraction 0). */
+enum class DelayRead
+{
+    cubic,
+    cubicOrStraight,
+    none
+};
+
 template <Turn turn> using TurnKind = std::integral_constant<Turn, turn>;
 template <DelayRead read> using ReadKind = std::integral_constant<DelayRead, read>;
 
@@ -245,47 +266,567 @@ struct ModEngine::Chunk
     alignas (16) float tapsRight[chunkSize][4];
 };
 
-/** The two loops that carry the per-sample work, each compiled once for the
-    baseline instruction set and, on x86, once more for AVX2: three-operand
-    instructions and eight floats per vector nearly halve their instruction count.
-    No fused multiply-add in either (the engine is built without contraction), so
-    both give the same bits; which one runs only changes the cost. The bodies are
-    always inlined, so each entry is compiled whole for its own instruction set. */
-struct ModEngine::Kernels
+/** The loops of a block. The engine's state stays in the engine (a loop reads and writes
+    its members through `e`), so no block copies it in or out. */
+struct ModEngine::Loops
 {
-    template <int waveform, bool stereo, bool amShares, bool fmShares, bool readDelay>
-    [[gnu::noinline]] static void lfo (ModEngine& engine, const BlockSetup& block, Chunk& chunk, const float* left,
-                                       const float* right, int numSamples, bool moving) noexcept
+    /** The two loops that carry the per-sample work, as kernels for runKernel. The
+        arguments cross the call that picks the instruction set as pointers and values,
+        so the loop bodies, always inlined, see the state in the engine. */
+    template <int waveform, bool stereo, bool amShares, bool fmShares, bool readDelay> struct Lfo
     {
-        engine.runLfoAndDelay<waveform, stereo, amShares, fmShares, readDelay> (block, chunk, left, right, numSamples,
-                                                                                moving);
-    }
-
-    template <bool stereo, Turn turn, bool blend, bool moving, DelayRead read>
-    [[gnu::noinline]] static void mix (ModEngine& engine, const Chunk& chunk, const float* amOutput, float* left,
-                                       float* right, int numSamples) noexcept
+        [[gnu::always_inline]] static void run (ModEngine* e, const BlockSetup* block, Chunk* chunk, const float* left,
+                                                const float* right, int numSamples, bool moving) noexcept
+        {
+            runLfoAndDelay<waveform, stereo, amShares, fmShares, readDelay> (*e, *block, *chunk, left, right,
+                                                                             numSamples, moving);
+        }
+    };
+    template <bool stereo, Turn turn, bool blend, bool moving, DelayRead read> struct Mix
     {
-        engine.mixChunk<stereo, turn, blend, moving, read> (chunk, amOutput, left, right, numSamples);
-    }
+        [[gnu::always_inline]] static void run (ModEngine* e, const Chunk* chunk, const float* amOutput, float* left,
+                                                float* right, int numSamples) noexcept
+        {
+            mixChunk<stereo, turn, blend, moving, read> (*e, *chunk, amOutput, left, right, numSamples);
+        }
+    };
 
+    /** The one place where a kernel's instruction set is chosen. Each kernel is
+        compiled once for the baseline and, on x86, once more for AVX2 (`widenable`
+        kernels only): three-operand instructions and eight floats per vector nearly
+        halve their instruction count. No fused multiply-add in either (the engine is
+        built without contraction), so both give the same bits; which one runs only
+        changes the cost. */
+    template <typename Kernel, bool widenable, typename... Args>
+    static void runKernel (ModEngine& e, Args... args) noexcept
+    {
 #if BR_WIDE_VECTORS
-    template <int waveform, bool stereo, bool amShares, bool fmShares, bool readDelay>
-    [[gnu::noinline, gnu::target ("avx2")]] static void lfoWide (ModEngine& engine, const BlockSetup& block,
-                                                                 Chunk& chunk, const float* left, const float* right,
-                                                                 int numSamples, bool moving) noexcept
-    {
-        engine.runLfoAndDelay<waveform, stereo, amShares, fmShares, readDelay> (block, chunk, left, right, numSamples,
-                                                                                moving);
+        if constexpr (widenable)
+        {
+            if (e.wideVectors)
+            {
+                wide<Kernel> (args...);
+                return;
+            }
+        }
+#endif
+        baseline<Kernel> (args...);
     }
-
-    template <bool stereo, Turn turn, bool blend, bool moving, DelayRead read>
-    [[gnu::noinline, gnu::target ("avx2")]] static void mixWide (ModEngine& engine, const Chunk& chunk,
-                                                                 const float* amOutput, float* left, float* right,
-                                                                 int numSamples) noexcept
+    template <typename Kernel, typename... Args> [[gnu::noinline]] static void baseline (Args... args) noexcept
     {
-        engine.mixChunk<stereo, turn, blend, moving, read> (chunk, amOutput, left, right, numSamples);
+        Kernel::run (args...);
+    }
+#if BR_WIDE_VECTORS
+    template <typename Kernel, typename... Args>
+    [[gnu::noinline, gnu::target ("avx2")]] static void wide (Args... args) noexcept
+    {
+        Kernel::run (args...);
     }
 #endif
+    template <int waveform> static void render (ModEngine& e, const BlockSetup& block, AudioView audio) noexcept
+    {
+        const bool stereo = audio.right != nullptr;
+        for (int start = 0; start < audio.numSamples; start += chunkSize)
+        {
+            const int n = std::min (chunkSize, audio.numSamples - start);
+            float* left = audio.left + start;
+            float* right = stereo ? audio.right + start : nullptr;
+
+            // Decided before the ramps advance: one that lands within this chunk still
+            // moved on its earlier samples. Neither `blend` nor `turn` changes a bit of the
+            // result (see `rotate` and `engage`); they only skip work that would change nothing.
+            const bool moving = !e.rampsAtRest && e.anyRampMoving();
+            const bool blend = moving || e.engagedRamp.current != 1.0f;
+            const bool turn =
+                stereo && (moving || e.rotCenterRamp.current != 0.0f || e.rotHalfRangeRamp.current != 0.0f);
+
+            if (n < shortestChunkForPasses)
+            {
+                if (stereo)
+                    moving ? renderSampleBySample<waveform, true, true> (e, block, left, right, n, turn, blend)
+                           : renderSampleBySample<waveform, true, false> (e, block, left, right, n, turn, blend);
+                else
+                    moving ? renderSampleBySample<waveform, false, true> (e, block, left, right, n, turn, blend)
+                           : renderSampleBySample<waveform, false, false> (e, block, left, right, n, turn, blend);
+            }
+            else
+            {
+                renderChunk<waveform> (e, block, left, right, n, turn, blend, moving);
+            }
+        }
+        if (!e.rampsAtRest)
+            e.rampsAtRest = !e.anyRampMoving();
+
+        // The phasor followed no phase while another shape played.
+        if constexpr (waveform != static_cast<int> (Waveform::sine))
+            e.sinePhasor.restart();
+    }
+
+    template <int waveform>
+    static void renderChunk (ModEngine& e, const BlockSetup& block, float* left, float* right, int n, bool turn,
+                             bool blend, bool moving) noexcept
+    {
+        const bool stereo = right != nullptr;
+        Chunk chunk;
+        if (moving)
+            runRamps (e, chunk, n);
+
+        // Equal states fed equal shape values stay equal: one smoother serves both.
+        const bool amShares = block.amSharesBase && sameBits (e.lfoAm, e.lfoBase);
+        const bool fmShares = block.fmSharesBase && sameBits (e.lfoFm, e.lfoBase);
+
+        // A settled bypass passes the input untouched (see `engage`), so only what the
+        // return needs runs: the LFO and the delay writes. With FM at rest at depth 0
+        // every read is the input sample itself and the one before (delay 0), which the
+        // mix loop takes without the taps.
+        const bool settledBypass = !moving && e.engagedRamp.current == 0.0f;
+        const bool noDelay = !moving && sameBits (e.fmDepthRamp.current, 0.0f); // -0 would make the fraction -0
+        const int writtenBefore = e.writeIndex;
+
+        withFlags (
+            [&] (auto stereoFlag, auto amFlag, auto fmFlag, auto readFlag)
+            {
+                // Only the loop that reads the delay line gains from the wide build.
+                runKernel<Lfo<waveform, stereoFlag, amFlag, fmFlag, readFlag>, readFlag> (e, &e, &block, &chunk, left,
+                                                                                          right, n, moving);
+            },
+            stereo, amShares, fmShares, !settledBypass && !noDelay);
+
+        const float* const amOutput = amShares ? chunk.base : chunk.am;
+        const int last = n - 1;
+        if (settledBypass)
+        {
+            e.lastAmGain = tremoloGain (e.amDepthRamp.current, amOutput[last]);
+            e.lastAngle = rotationAngle (e.rotHalfRangeRamp.current, chunk.base[last], e.rotCenterRamp.current);
+            e.blockPeakLeft = std::max (e.blockPeakLeft, peakOf (left, n));
+            if (stereo)
+                e.blockPeakRight = std::max (e.blockPeakRight, peakOf (right, n));
+        }
+        else
+        {
+            // At rest the angle A = half range x base + centre, with |base| <= 1, never
+            // leaves +-(|half range| + |centre|).
+            const bool narrow = !moving && std::abs (e.rotHalfRangeRamp.current) + std::abs (e.rotCenterRamp.current) <=
+                                               widestNarrowTurnDegrees;
+            if (noDelay)
+            {
+                // Sample i was written at writtenBefore + 1 + i, so the one before it lies
+                // at writtenBefore + i.
+                const auto previous = [&] (const std::vector<float>& line, float* copy)
+                {
+                    if (writtenBefore + n - 1 <= e.delayMask)
+                        return line.data() + writtenBefore;
+                    for (int i = 0; i < n; ++i)
+                        copy[i] = line[static_cast<size_t> ((writtenBefore + i) & e.delayMask)];
+                    return static_cast<const float*> (copy);
+                };
+                chunk.previousLeft = previous (e.delayLeft, chunk.previousLeftCopy);
+                if (stereo)
+                    chunk.previousRight = previous (e.delayRight, chunk.previousRightCopy);
+            }
+
+            const auto mixWith = [&] (auto stereoFlag, auto turnKind, auto readKind)
+            {
+                withFlags (
+                    [&] (auto blendFlag, auto movingFlag)
+                    {
+                        constexpr bool stereoChunk = decltype (stereoFlag)::value;
+                        constexpr Turn how = decltype (turnKind)::value;
+                        constexpr DelayRead read = decltype (readKind)::value;
+                        // No delay is decided at rest only.
+                        if constexpr (read != DelayRead::none || !decltype (movingFlag)::value)
+                        {
+                            // Fades and glides are short; only the settled state gets the wide build.
+                            runKernel<Mix<stereoChunk, how, blendFlag, movingFlag, read>,
+                                      !decltype (blendFlag)::value && !decltype (movingFlag)::value> (
+                                e, &e, &chunk, amOutput, left, right, n);
+                        }
+                    },
+                    blend, moving);
+            };
+            const auto mixReading = [&] (auto stereoFlag, auto turnKind)
+            {
+                if (noDelay)
+                    mixWith (stereoFlag, turnKind, ReadKind<DelayRead::none>{});
+                else if (chunk.shortestDelay < 1.0)
+                    mixWith (stereoFlag, turnKind, ReadKind<DelayRead::cubicOrStraight>{});
+                else
+                    mixWith (stereoFlag, turnKind, ReadKind<DelayRead::cubic>{});
+            };
+            if (!stereo)
+                mixReading (std::false_type{}, TurnKind<Turn::none>{});
+            else if (!turn)
+                mixReading (std::true_type{}, TurnKind<Turn::none>{});
+            else if (narrow)
+                mixReading (std::true_type{}, TurnKind<Turn::narrow>{});
+            else
+                mixReading (std::true_type{}, TurnKind<Turn::full>{});
+
+            e.lastAmGain = tremoloGain (moving ? chunk.amDepth[last] : e.amDepthRamp.current, amOutput[last]);
+            e.lastAngle = moving
+                              ? rotationAngle (chunk.rotHalfRange[last], chunk.base[last], chunk.rotCenter[last])
+                              : rotationAngle (e.rotHalfRangeRamp.current, chunk.base[last], e.rotCenterRamp.current);
+            // The mix loop tracked the peaks.
+        }
+    }
+
+    template <int waveform, bool stereo, bool rampsMoving>
+    static void renderSampleBySample (ModEngine& e, const BlockSetup& block, float* left, float* right, int numSamples,
+                                      bool turn, bool blend) noexcept
+    {
+        // The state the loop updates is held in locals: the stores into the audio and the
+        // delay lines are floats, and the compiler would otherwise reload every float
+        // member after each of them.
+        float* const lineLeft = e.delayLeft.data();
+        float* const lineRight = e.delayRight.data();
+        const int mask = e.delayMask;
+        const float a = block.smoothing;
+        const double increment = block.increment;
+        double p = e.phase;
+        SinePhasor phasor = e.sinePhasor;
+        int newest = e.writeIndex;
+        float am = e.lfoAm, fm = e.lfoFm, base = e.lfoBase;
+        float peakLeft = e.blockPeakLeft, peakRight = e.blockPeakRight;
+        float g = 1.0f, angle = 0.0f;
+
+        // At rest (the usual case) the ramps are constants, taken once; only gliding
+        // ones are advanced, in memory.
+        const float restingAmDepth = e.amDepthRamp.current, restingFmDepth = e.fmDepthRamp.current,
+                    restingCentre = e.rotCenterRamp.current, restingHalfRange = e.rotHalfRangeRamp.current,
+                    restingGain = e.gainRamp.current, restingMix = e.mixRamp.current,
+                    restingEngaged = e.engagedRamp.current;
+
+        for (int i = 0; i < numSamples; ++i)
+        {
+            const double samplePhase = p;
+            p += increment;
+            if (p >= 1.0)
+                p -= 1.0;
+
+            if constexpr (waveform == static_cast<int> (Waveform::sine))
+            {
+                float sine, cosine;
+                phasor.next (samplePhase, block.step, sine, cosine);
+                am = smooth (am, block.amSign * (block.amFromCosine ? cosine : sine), a);
+                fm = smooth (fm, block.fmSign * (block.fmFromCosine ? cosine : sine), a);
+                base = smooth (base, sine, a);
+            }
+            else
+            {
+                am = smooth (am, static_cast<float> (shapeAt<waveform> (wrapOnce (block.amOffset + samplePhase))), a);
+                fm = smooth (fm, static_cast<float> (shapeAt<waveform> (wrapOnce (block.fmOffset + samplePhase))), a);
+                base = smooth (base, static_cast<float> (shapeAt<waveform> (samplePhase)), a);
+            }
+
+            const float amDepth = rampsMoving ? e.amDepthRamp.next() : restingAmDepth;
+            const float fmDepth = rampsMoving ? e.fmDepthRamp.next() : restingFmDepth;
+            const float centre = rampsMoving ? e.rotCenterRamp.next() : restingCentre;
+            const float halfRange = rampsMoving ? e.rotHalfRangeRamp.next() : restingHalfRange;
+            const float gain = rampsMoving ? e.gainRamp.next() : restingGain;
+            const float mix = rampsMoving ? e.mixRamp.next() : restingMix;
+            const float engaged = rampsMoving ? e.engagedRamp.next() : restingEngaged;
+
+            int whole;
+            float fraction;
+            splitDelay (delayInSamples (fm, fmDepth), whole, fraction);
+            newest = (newest + 1) & mask;
+            const int at = newest - whole;
+            const bool belowOneSample = whole < 1;
+            g = tremoloGain (amDepth, am);
+            angle = rotationAngle (halfRange, base, centre);
+
+            const float x = left[i];
+            lineLeft[newest] = x;
+            float wetLeft = interpolateDelay<Choice::branch> (lineLeft[(at + 1) & mask], lineLeft[at & mask],
+                                                              lineLeft[(at - 1) & mask], lineLeft[(at - 2) & mask],
+                                                              fraction, belowOneSample) *
+                            g;
+            float wetRight = 0.0f, y = 0.0f;
+            if constexpr (stereo)
+            {
+                y = right[i];
+                lineRight[newest] = y;
+                wetRight = interpolateDelay<Choice::branch> (lineRight[(at + 1) & mask], lineRight[at & mask],
+                                                             lineRight[(at - 1) & mask], lineRight[(at - 2) & mask],
+                                                             fraction, belowOneSample) *
+                           g;
+                if (turn)
+                    rotate<Choice::branch> (angle, wetLeft, wetRight);
+            }
+
+            float outLeft = mixAndGain (x, wetLeft, mix, gain);
+            if (blend)
+                outLeft = engage<Choice::branch> (x, outLeft, engaged);
+            left[i] = outLeft;
+            peakLeft = std::max (peakLeft, std::abs (outLeft));
+
+            if constexpr (stereo)
+            {
+                float outRight = mixAndGain (y, wetRight, mix, gain);
+                if (blend)
+                    outRight = engage<Choice::branch> (y, outRight, engaged);
+                right[i] = outRight;
+                peakRight = std::max (peakRight, std::abs (outRight));
+            }
+        }
+
+        e.phase = p;
+        e.sinePhasor = phasor;
+        e.writeIndex = newest;
+        e.lfoAm = am;
+        e.lfoFm = fm;
+        e.lfoBase = base;
+        e.lastAmGain = g;
+        e.lastAngle = angle;
+        e.blockPeakLeft = peakLeft;
+        e.blockPeakRight = peakRight;
+    }
+
+    static void runRamps (ModEngine& e, Chunk& chunk, int numSamples) noexcept
+    {
+        Ramp* const ramps[] = {&e.amDepthRamp, &e.fmDepthRamp, &e.rotCenterRamp, &e.rotHalfRangeRamp,
+                               &e.gainRamp,    &e.mixRamp,     &e.engagedRamp};
+        float* const values[] = {chunk.amDepth, chunk.fmDepth, chunk.rotCenter, chunk.rotHalfRange,
+                                 chunk.gain,    chunk.mix,     chunk.engaged};
+
+        for (size_t r = 0; r < std::size (ramps); ++r)
+        {
+            Ramp& ramp = *ramps[r];
+            float* const out = values[r];
+            if (ramp.isMoving())
+            {
+                for (int i = 0; i < numSamples; ++i)
+                    out[i] = ramp.next();
+            }
+            else
+            {
+                std::fill (out, out + numSamples, ramp.current);
+            }
+        }
+    }
+
+    template <int waveform, bool stereo, bool amShares, bool fmShares, bool readDelay>
+    [[gnu::always_inline]] static void runLfoAndDelay (ModEngine& e, const BlockSetup& block, Chunk& chunk,
+                                                       const float* left, const float* right, int numSamples,
+                                                       bool moving) noexcept
+    {
+        float* const lineLeft = e.delayLeft.data();
+        float* const lineRight = e.delayRight.data();
+        const int mask = e.delayMask;
+        int newest = e.writeIndex;
+
+        // The smoothers are serial chains of three float operations per sample, and the
+        // phase and the phasor two more. Everything else of the sample rides along in
+        // the same loop (delay, writes, tap copies), so the core works on it while it
+        // waits for the chains; what can wait (the split of the delay into whole
+        // samples and fraction) is left to the vector loop of the mix.
+        const float a = block.smoothing;
+        float am = e.lfoAm, fm = e.lfoFm, base = e.lfoBase;
+        double shortest = std::numeric_limits<double>::max();
+
+        // A resting depth is the same for every sample: stride 0 through it.
+        const float* const fmDepth = moving ? chunk.fmDepth : &e.fmDepthRamp.current;
+        const int fmDepthStride = moving ? 1 : 0;
+
+        const auto sampleAt = [&] (int i, float shapeBase, float shapeAm, float shapeFm)
+        {
+            base = smooth (base, shapeBase, a);
+            chunk.base[i] = base;
+            if constexpr (amShares)
+            {
+                am = base;
+            }
+            else
+            {
+                am = smooth (am, shapeAm, a);
+                chunk.am[i] = am;
+            }
+            if constexpr (fmShares)
+                fm = base;
+            else
+                fm = smooth (fm, shapeFm, a);
+
+            // Taps reach no further than the newest sample, so writing and reading in
+            // one pass sees exactly what a sample-by-sample loop would.
+            newest = (newest + 1) & mask;
+            lineLeft[newest] = left[i];
+            if constexpr (stereo)
+                lineRight[newest] = right[i];
+
+            if constexpr (readDelay)
+            {
+                const double delay = delayInSamples (fm, fmDepth[i * fmDepthStride]);
+                chunk.delay[i] = delay;
+                shortest = delay < shortest ? delay : shortest; // one minsd
+
+                // The four taps lie side by side unless they straddle the end of the line.
+                // A short delay reads samples this loop stored a few iterations ago, still
+                // on their way to the cache: a 16-byte load across those 4-byte stores
+                // cannot be forwarded from them and stalls until they land, where four
+                // single reads are forwarded at once.
+                const int whole = static_cast<int> (delay);
+                const int oldest = (newest - whole - 2) & mask;
+                if (oldest <= mask - 3 && whole >= recentStores)
+                {
+                    std::memcpy (chunk.tapsLeft[i], lineLeft + oldest, sizeof (chunk.tapsLeft[i]));
+                    if constexpr (stereo)
+                        std::memcpy (chunk.tapsRight[i], lineRight + oldest, sizeof (chunk.tapsRight[i]));
+                }
+                else
+                {
+                    for (int k = 0; k < 4; ++k)
+                    {
+                        chunk.tapsLeft[i][k] = lineLeft[(oldest + k) & mask];
+                        if constexpr (stereo)
+                            chunk.tapsRight[i][k] = lineRight[(oldest + k) & mask];
+                    }
+                }
+            }
+        };
+
+        if constexpr (waveform == static_cast<int> (Waveform::sine))
+        {
+            double p = e.phase;
+            const double increment = block.increment;
+            SinePhasor phasor = e.sinePhasor;
+            const PhasorStep step = block.step;
+
+            // In runs between refreshes of the phasor, so no sample has to ask for one.
+            for (int i = 0; i < numSamples;)
+            {
+                if (phasor.untilRefresh == 0)
+                    phasor.refresh (p);
+                const int end = std::min (numSamples, i + phasor.untilRefresh);
+                phasor.untilRefresh -= end - i;
+                for (; i < end; ++i)
+                {
+                    float sineValue, cosineValue;
+                    phasor.take (step, sineValue, cosineValue);
+                    p += increment;
+                    if (p >= 1.0)
+                        p -= 1.0;
+                    sampleAt (i, sineValue, block.amSign * (block.amFromCosine ? cosineValue : sineValue),
+                              block.fmSign * (block.fmFromCosine ? cosineValue : sineValue));
+                }
+            }
+            e.phase = p;
+            e.sinePhasor = phasor;
+        }
+        else
+        {
+            double p = e.phase;
+            const double increment = block.increment;
+#if defined(__SSE2__)
+            // Base and AM shape side by side in one vector; offset 0 leaves the base
+            // phase as it is (0 + p = p, below 1).
+            const __m128d baseAndAmOffsets = _mm_set_pd (block.amOffset, 0.0);
+            const __m128d fmOffsets = _mm_set1_pd (block.fmOffset);
+#endif
+            for (int i = 0; i < numSamples; ++i)
+            {
+                const double samplePhase = p;
+                p += increment;
+                if (p >= 1.0)
+                    p -= 1.0;
+#if defined(__SSE2__)
+                const __m128d phases = _mm_set1_pd (samplePhase);
+                const __m128 baseAndAm =
+                    _mm_cvtpd_ps (shapeLanes<waveform> (wrapOnceLanes (_mm_add_pd (baseAndAmOffsets, phases))));
+                const float shapeBase = _mm_cvtss_f32 (baseAndAm);
+                const float shapeAm = _mm_cvtss_f32 (_mm_shuffle_ps (baseAndAm, baseAndAm, 1));
+                float shapeFm = shapeBase;
+                if constexpr (!fmShares)
+                    shapeFm = _mm_cvtss_f32 (
+                        _mm_cvtpd_ps (shapeLanes<waveform> (wrapOnceLanes (_mm_add_pd (fmOffsets, phases)))));
+#else
+                const auto shapeBase = static_cast<float> (shapeAt<waveform> (samplePhase));
+                const auto shapeAm = static_cast<float> (shapeAt<waveform> (wrapOnce (block.amOffset + samplePhase)));
+                const auto shapeFm = static_cast<float> (shapeAt<waveform> (wrapOnce (block.fmOffset + samplePhase)));
+#endif
+                sampleAt (i, shapeBase, shapeAm, shapeFm);
+            }
+            e.phase = p;
+        }
+
+        e.lfoAm = am;
+        e.lfoFm = fm;
+        e.lfoBase = base;
+        e.writeIndex = newest;
+        chunk.shortestDelay = shortest;
+    }
+
+    template <bool stereo, Turn turn, bool blend, bool moving, DelayRead delayRead>
+    [[gnu::always_inline]] static void mixChunk (ModEngine& e, const Chunk& chunk, const float* amOutput, float* left,
+                                                 float* right, int numSamples) noexcept
+    {
+        const float restingAmDepth = e.amDepthRamp.current, restingCentre = e.rotCenterRamp.current,
+                    restingHalfRange = e.rotHalfRangeRamp.current, restingGain = e.gainRamp.current,
+                    restingMix = e.mixRamp.current, restingEngaged = e.engagedRamp.current;
+
+        // Branch-free, so it compiles to vector code.
+        for (int i = 0; i < numSamples; ++i)
+        {
+            const float amDepth = moving ? chunk.amDepth[i] : restingAmDepth;
+            const float centre = moving ? chunk.rotCenter[i] : restingCentre;
+            const float halfRange = moving ? chunk.rotHalfRange[i] : restingHalfRange;
+            const float gain = moving ? chunk.gain[i] : restingGain;
+            const float mix = moving ? chunk.mix[i] : restingMix;
+            const float engaged = moving ? chunk.engaged[i] : restingEngaged;
+
+            const float g = tremoloGain (amDepth, amOutput[i]);
+            const float x = left[i];
+            float wetLeft, wetRight = 0.0f;
+            if constexpr (delayRead == DelayRead::none)
+            {
+                // What `interpolateDelay` gives at delay 0: y0 + 0 (y1 - y0), with y0 the
+                // sample just written and y1 the one before.
+                constexpr float fraction = 0.0f;
+                wetLeft = (x + fraction * (chunk.previousLeft[i] - x)) * g;
+                if constexpr (stereo)
+                {
+                    const float y = right[i];
+                    wetRight = (y + fraction * (chunk.previousRight[i] - y)) * g;
+                }
+            }
+            else
+            {
+                int whole;
+                float t;
+                splitDelay (chunk.delay[i], whole, t);
+                const auto read = [&] (const float (&taps)[4])
+                {
+                    if constexpr (delayRead == DelayRead::cubicOrStraight)
+                        return interpolateDelay<Choice::lanes> (taps[3], taps[2], taps[1], taps[0], t, whole < 1);
+                    else
+                        return cubicDelay (taps[3], taps[2], taps[1], taps[0], t);
+                };
+                wetLeft = read (chunk.tapsLeft[i]) * g;
+                if constexpr (stereo)
+                    wetRight = read (chunk.tapsRight[i]) * g;
+            }
+
+            if constexpr (turn != Turn::none)
+                rotate<Choice::lanes, turn> (rotationAngle (halfRange, chunk.base[i], centre), wetLeft, wetRight);
+
+            float outLeft = mixAndGain (x, wetLeft, mix, gain);
+            if constexpr (blend)
+                outLeft = engage<Choice::lanes> (x, outLeft, engaged);
+            left[i] = outLeft;
+
+            if constexpr (stereo)
+            {
+                const float y = right[i];
+                float outRight = mixAndGain (y, wetRight, mix, gain);
+                if constexpr (blend)
+                    outRight = engage<Choice::lanes> (y, outRight, engaged);
+                right[i] = outRight;
+            }
+        }
+
+        e.blockPeakLeft = std::max (e.blockPeakLeft, peakOf (left, numSamples));
+        if constexpr (stereo)
+            e.blockPeakRight = std::max (e.blockPeakRight, peakOf (right, numSamples));
+    }
 };
 
 namespace
@@ -355,19 +896,19 @@ void ModEngine::process (const BlockParams& params, const HostTiming& timing, Au
     switch (block.waveform)
     {
     case 0:
-        render<0> (block, audio);
+        Loops::render<0> (*this, block, audio);
         break;
     case 1:
-        render<1> (block, audio);
+        Loops::render<1> (*this, block, audio);
         break;
     case 2:
-        render<2> (block, audio);
+        Loops::render<2> (*this, block, audio);
         break;
     case 3:
-        render<3> (block, audio);
+        Loops::render<3> (*this, block, audio);
         break;
     default:
-        render<4> (block, audio);
+        Loops::render<4> (*this, block, audio);
         break;
     }
 
@@ -518,523 +1059,4 @@ bool ModEngine::anyRampMoving() const noexcept
            rotHalfRangeRamp.isMoving() || gainRamp.isMoving() || mixRamp.isMoving() || engagedRamp.isMoving();
 }
 
-template <int waveform> void ModEngine::render (const BlockSetup& block, AudioView audio) noexcept
-{
-    const bool stereo = audio.right != nullptr;
-    for (int start = 0; start < audio.numSamples; start += chunkSize)
-    {
-        const int n = std::min (chunkSize, audio.numSamples - start);
-        float* left = audio.left + start;
-        float* right = stereo ? audio.right + start : nullptr;
-
-        // Decided before the ramps advance: one that lands within this chunk still
-        // moved on its earlier samples. Neither `blend` nor `turn` changes a bit of the
-        // result (see `rotate` and `engage`); they only skip work that would change nothing.
-        const bool moving = !rampsAtRest && anyRampMoving();
-        const bool blend = moving || engagedRamp.current != 1.0f;
-        const bool turn = stereo && (moving || rotCenterRamp.current != 0.0f || rotHalfRangeRamp.current != 0.0f);
-
-        if (n < shortestChunkForPasses)
-        {
-            if (stereo)
-                moving ? renderSampleBySample<waveform, true, true> (block, left, right, n, turn, blend)
-                       : renderSampleBySample<waveform, true, false> (block, left, right, n, turn, blend);
-            else
-                moving ? renderSampleBySample<waveform, false, true> (block, left, right, n, turn, blend)
-                       : renderSampleBySample<waveform, false, false> (block, left, right, n, turn, blend);
-        }
-        else
-        {
-            renderChunk<waveform> (block, left, right, n, turn, blend, moving);
-        }
-    }
-    if (!rampsAtRest)
-        rampsAtRest = !anyRampMoving();
-
-    // The phasor followed no phase while another shape played.
-    if constexpr (waveform != static_cast<int> (Waveform::sine))
-        sinePhasor.restart();
-}
-
-template <int waveform>
-void ModEngine::renderChunk (const BlockSetup& block, float* left, float* right, int n, bool turn, bool blend,
-                             bool moving) noexcept
-{
-    const bool stereo = right != nullptr;
-    Chunk chunk;
-    if (moving)
-        runRamps (chunk, n);
-
-    // Equal states fed equal shape values stay equal: one smoother serves both.
-    const bool amShares = block.amSharesBase && sameBits (lfoAm, lfoBase);
-    const bool fmShares = block.fmSharesBase && sameBits (lfoFm, lfoBase);
-
-    // A settled bypass passes the input untouched (see `engage`), so only what the
-    // return needs runs: the LFO and the delay writes. With FM at rest at depth 0
-    // every read is the input sample itself and the one before (delay 0), which the
-    // mix loop takes without the taps.
-    const bool settledBypass = !moving && engagedRamp.current == 0.0f;
-    const bool noDelay = !moving && sameBits (fmDepthRamp.current, 0.0f); // -0 would make the fraction -0
-    const int writtenBefore = writeIndex;
-
-    withFlags (
-        [&] (auto stereoFlag, auto amFlag, auto fmFlag, auto readFlag)
-        {
-#if BR_WIDE_VECTORS
-            if constexpr (decltype (readFlag)::value)
-            {
-                if (wideVectors)
-                {
-                    Kernels::lfoWide<waveform, stereoFlag, amFlag, fmFlag, readFlag> (*this, block, chunk, left, right,
-                                                                                      n, moving);
-                    return;
-                }
-            }
-#endif
-            Kernels::lfo<waveform, stereoFlag, amFlag, fmFlag, readFlag> (*this, block, chunk, left, right, n, moving);
-        },
-        stereo, amShares, fmShares, !settledBypass && !noDelay);
-
-    const float* const amOutput = amShares ? chunk.base : chunk.am;
-    const int last = n - 1;
-    if (settledBypass)
-    {
-        lastAmGain = tremoloGain (amDepthRamp.current, amOutput[last]);
-        lastAngle = rotationAngle (rotHalfRangeRamp.current, chunk.base[last], rotCenterRamp.current);
-        blockPeakLeft = std::max (blockPeakLeft, peakOf (left, n));
-        if (stereo)
-            blockPeakRight = std::max (blockPeakRight, peakOf (right, n));
-    }
-    else
-    {
-        // At rest the angle A = half range x base + centre, with |base| <= 1, never
-        // leaves +-(|half range| + |centre|).
-        const bool narrow = !moving && std::abs (rotHalfRangeRamp.current) + std::abs (rotCenterRamp.current) <=
-                                           widestNarrowTurnDegrees;
-        if (noDelay)
-        {
-            // Sample i was written at writtenBefore + 1 + i, so the one before it lies
-            // at writtenBefore + i.
-            const auto previous = [&] (const std::vector<float>& line, float* copy)
-            {
-                if (writtenBefore + n - 1 <= delayMask)
-                    return line.data() + writtenBefore;
-                for (int i = 0; i < n; ++i)
-                    copy[i] = line[static_cast<size_t> ((writtenBefore + i) & delayMask)];
-                return static_cast<const float*> (copy);
-            };
-            chunk.previousLeft = previous (delayLeft, chunk.previousLeftCopy);
-            if (stereo)
-                chunk.previousRight = previous (delayRight, chunk.previousRightCopy);
-        }
-
-        const auto mixWith = [&] (auto stereoFlag, auto turnKind, auto readKind)
-        {
-            withFlags (
-                [&] (auto blendFlag, auto movingFlag)
-                {
-                    constexpr bool stereoChunk = decltype (stereoFlag)::value;
-                    constexpr Turn how = decltype (turnKind)::value;
-                    constexpr DelayRead read = decltype (readKind)::value;
-                    // No delay is decided at rest only.
-                    if constexpr (read != DelayRead::none || !decltype (movingFlag)::value)
-                    {
-#if BR_WIDE_VECTORS
-                        // Fades and glides are short; only the settled state gets the wide kind.
-                        if constexpr (!decltype (blendFlag)::value && !decltype (movingFlag)::value)
-                        {
-                            if (wideVectors)
-                            {
-                                Kernels::mixWide<stereoChunk, how, blendFlag, movingFlag, read> (*this, chunk, amOutput,
-                                                                                                 left, right, n);
-                                return;
-                            }
-                        }
-#endif
-                        Kernels::mix<stereoChunk, how, blendFlag, movingFlag, read> (*this, chunk, amOutput, left,
-                                                                                     right, n);
-                    }
-                },
-                blend, moving);
-        };
-        const auto mixReading = [&] (auto stereoFlag, auto turnKind)
-        {
-            if (noDelay)
-                mixWith (stereoFlag, turnKind, ReadKind<DelayRead::none>{});
-            else if (chunk.shortestDelay < 1.0)
-                mixWith (stereoFlag, turnKind, ReadKind<DelayRead::cubicOrStraight>{});
-            else
-                mixWith (stereoFlag, turnKind, ReadKind<DelayRead::cubic>{});
-        };
-        if (!stereo)
-            mixReading (std::false_type{}, TurnKind<Turn::none>{});
-        else if (!turn)
-            mixReading (std::true_type{}, TurnKind<Turn::none>{});
-        else if (narrow)
-            mixReading (std::true_type{}, TurnKind<Turn::narrow>{});
-        else
-            mixReading (std::true_type{}, TurnKind<Turn::full>{});
-
-        lastAmGain = tremoloGain (moving ? chunk.amDepth[last] : amDepthRamp.current, amOutput[last]);
-        lastAngle = moving ? rotationAngle (chunk.rotHalfRange[last], chunk.base[last], chunk.rotCenter[last])
-                           : rotationAngle (rotHalfRangeRamp.current, chunk.base[last], rotCenterRamp.current);
-        // The mix loop tracked the peaks.
-    }
-}
-
-template <int waveform, bool stereo, bool rampsMoving>
-void ModEngine::renderSampleBySample (const BlockSetup& block, float* left, float* right, int numSamples, bool turn,
-                                      bool blend) noexcept
-{
-    // The state the loop updates is held in locals: the stores into the audio and the
-    // delay lines are floats, and the compiler would otherwise reload every float
-    // member after each of them.
-    float* const lineLeft = delayLeft.data();
-    float* const lineRight = delayRight.data();
-    const int mask = delayMask;
-    const float a = block.smoothing;
-    const double increment = block.increment;
-    double p = phase;
-    SinePhasor phasor = sinePhasor;
-    int newest = writeIndex;
-    float am = lfoAm, fm = lfoFm, base = lfoBase;
-    float peakLeft = blockPeakLeft, peakRight = blockPeakRight;
-    float g = 1.0f, angle = 0.0f;
-
-    // At rest (the usual case) the ramps are constants, taken once; only gliding
-    // ones are advanced, in memory.
-    const float restingAmDepth = amDepthRamp.current, restingFmDepth = fmDepthRamp.current,
-                restingCentre = rotCenterRamp.current, restingHalfRange = rotHalfRangeRamp.current,
-                restingGain = gainRamp.current, restingMix = mixRamp.current, restingEngaged = engagedRamp.current;
-
-    for (int i = 0; i < numSamples; ++i)
-    {
-        const double samplePhase = p;
-        p += increment;
-        if (p >= 1.0)
-            p -= 1.0;
-
-        if constexpr (waveform == static_cast<int> (Waveform::sine))
-        {
-            float sine, cosine;
-            phasor.next (samplePhase, block.step, sine, cosine);
-            am = smooth (am, block.amSign * (block.amFromCosine ? cosine : sine), a);
-            fm = smooth (fm, block.fmSign * (block.fmFromCosine ? cosine : sine), a);
-            base = smooth (base, sine, a);
-        }
-        else
-        {
-            am = smooth (am, static_cast<float> (shapeAt<waveform> (wrapOnce (block.amOffset + samplePhase))), a);
-            fm = smooth (fm, static_cast<float> (shapeAt<waveform> (wrapOnce (block.fmOffset + samplePhase))), a);
-            base = smooth (base, static_cast<float> (shapeAt<waveform> (samplePhase)), a);
-        }
-
-        const float amDepth = rampsMoving ? amDepthRamp.next() : restingAmDepth;
-        const float fmDepth = rampsMoving ? fmDepthRamp.next() : restingFmDepth;
-        const float centre = rampsMoving ? rotCenterRamp.next() : restingCentre;
-        const float halfRange = rampsMoving ? rotHalfRangeRamp.next() : restingHalfRange;
-        const float gain = rampsMoving ? gainRamp.next() : restingGain;
-        const float mix = rampsMoving ? mixRamp.next() : restingMix;
-        const float engaged = rampsMoving ? engagedRamp.next() : restingEngaged;
-
-        int whole;
-        float fraction;
-        splitDelay (delayInSamples (fm, fmDepth), whole, fraction);
-        newest = (newest + 1) & mask;
-        const int at = newest - whole;
-        const bool belowOneSample = whole < 1;
-        g = tremoloGain (amDepth, am);
-        angle = rotationAngle (halfRange, base, centre);
-
-        const float x = left[i];
-        lineLeft[newest] = x;
-        float wetLeft =
-            interpolateDelay<Choice::branch> (lineLeft[(at + 1) & mask], lineLeft[at & mask], lineLeft[(at - 1) & mask],
-                                              lineLeft[(at - 2) & mask], fraction, belowOneSample) *
-            g;
-        float wetRight = 0.0f, y = 0.0f;
-        if constexpr (stereo)
-        {
-            y = right[i];
-            lineRight[newest] = y;
-            wetRight = interpolateDelay<Choice::branch> (lineRight[(at + 1) & mask], lineRight[at & mask],
-                                                         lineRight[(at - 1) & mask], lineRight[(at - 2) & mask],
-                                                         fraction, belowOneSample) *
-                       g;
-            if (turn)
-                rotate<Choice::branch> (angle, wetLeft, wetRight);
-        }
-
-        float outLeft = mixAndGain (x, wetLeft, mix, gain);
-        if (blend)
-            outLeft = engage<Choice::branch> (x, outLeft, engaged);
-        left[i] = outLeft;
-        peakLeft = std::max (peakLeft, std::abs (outLeft));
-
-        if constexpr (stereo)
-        {
-            float outRight = mixAndGain (y, wetRight, mix, gain);
-            if (blend)
-                outRight = engage<Choice::branch> (y, outRight, engaged);
-            right[i] = outRight;
-            peakRight = std::max (peakRight, std::abs (outRight));
-        }
-    }
-
-    phase = p;
-    sinePhasor = phasor;
-    writeIndex = newest;
-    lfoAm = am;
-    lfoFm = fm;
-    lfoBase = base;
-    lastAmGain = g;
-    lastAngle = angle;
-    blockPeakLeft = peakLeft;
-    blockPeakRight = peakRight;
-}
-
-void ModEngine::runRamps (Chunk& chunk, int numSamples) noexcept
-{
-    Ramp* const ramps[] = {&amDepthRamp, &fmDepthRamp, &rotCenterRamp, &rotHalfRangeRamp,
-                           &gainRamp,    &mixRamp,     &engagedRamp};
-    float* const values[] = {chunk.amDepth, chunk.fmDepth, chunk.rotCenter, chunk.rotHalfRange,
-                             chunk.gain,    chunk.mix,     chunk.engaged};
-
-    for (size_t r = 0; r < std::size (ramps); ++r)
-    {
-        Ramp& ramp = *ramps[r];
-        float* const out = values[r];
-        if (ramp.isMoving())
-        {
-            for (int i = 0; i < numSamples; ++i)
-                out[i] = ramp.next();
-        }
-        else
-        {
-            std::fill (out, out + numSamples, ramp.current);
-        }
-    }
-}
-
-template <int waveform, bool stereo, bool amShares, bool fmShares, bool readDelay>
-[[gnu::always_inline]] inline void ModEngine::runLfoAndDelay (const BlockSetup& block, Chunk& chunk, const float* left,
-                                                              const float* right, int numSamples, bool moving) noexcept
-{
-    float* const lineLeft = delayLeft.data();
-    float* const lineRight = delayRight.data();
-    const int mask = delayMask;
-    int newest = writeIndex;
-
-    // The smoothers are serial chains of three float operations per sample, and the
-    // phase and the phasor two more. Everything else of the sample rides along in
-    // the same loop (delay, writes, tap copies), so the core works on it while it
-    // waits for the chains; what can wait (the split of the delay into whole
-    // samples and fraction) is left to the vector loop of the mix.
-    const float a = block.smoothing;
-    float am = lfoAm, fm = lfoFm, base = lfoBase;
-    double shortest = std::numeric_limits<double>::max();
-
-    // A resting depth is the same for every sample: stride 0 through it.
-    const float* const fmDepth = moving ? chunk.fmDepth : &fmDepthRamp.current;
-    const int fmDepthStride = moving ? 1 : 0;
-
-    const auto sampleAt = [&] (int i, float shapeBase, float shapeAm, float shapeFm)
-    {
-        base = smooth (base, shapeBase, a);
-        chunk.base[i] = base;
-        if constexpr (amShares)
-        {
-            am = base;
-        }
-        else
-        {
-            am = smooth (am, shapeAm, a);
-            chunk.am[i] = am;
-        }
-        if constexpr (fmShares)
-            fm = base;
-        else
-            fm = smooth (fm, shapeFm, a);
-
-        // Taps reach no further than the newest sample, so writing and reading in
-        // one pass sees exactly what a sample-by-sample loop would.
-        newest = (newest + 1) & mask;
-        lineLeft[newest] = left[i];
-        if constexpr (stereo)
-            lineRight[newest] = right[i];
-
-        if constexpr (readDelay)
-        {
-            const double delay = delayInSamples (fm, fmDepth[i * fmDepthStride]);
-            chunk.delay[i] = delay;
-            shortest = delay < shortest ? delay : shortest; // one minsd
-
-            // The four taps lie side by side unless they straddle the end of the line.
-            // A short delay reads samples this loop stored a few iterations ago, still
-            // on their way to the cache: a 16-byte load across those 4-byte stores
-            // cannot be forwarded from them and stalls until they land, where four
-            // single reads are forwarded at once.
-            const int whole = static_cast<int> (delay);
-            const int oldest = (newest - whole - 2) & mask;
-            if (oldest <= mask - 3 && whole >= recentStores)
-            {
-                std::memcpy (chunk.tapsLeft[i], lineLeft + oldest, sizeof (chunk.tapsLeft[i]));
-                if constexpr (stereo)
-                    std::memcpy (chunk.tapsRight[i], lineRight + oldest, sizeof (chunk.tapsRight[i]));
-            }
-            else
-            {
-                for (int k = 0; k < 4; ++k)
-                {
-                    chunk.tapsLeft[i][k] = lineLeft[(oldest + k) & mask];
-                    if constexpr (stereo)
-                        chunk.tapsRight[i][k] = lineRight[(oldest + k) & mask];
-                }
-            }
-        }
-    };
-
-    if constexpr (waveform == static_cast<int> (Waveform::sine))
-    {
-        double p = phase;
-        const double increment = block.increment;
-        SinePhasor phasor = sinePhasor;
-        const PhasorStep step = block.step;
-
-        // In runs between refreshes of the phasor, so no sample has to ask for one.
-        for (int i = 0; i < numSamples;)
-        {
-            if (phasor.untilRefresh == 0)
-                phasor.refresh (p);
-            const int end = std::min (numSamples, i + phasor.untilRefresh);
-            phasor.untilRefresh -= end - i;
-            for (; i < end; ++i)
-            {
-                float sineValue, cosineValue;
-                phasor.take (step, sineValue, cosineValue);
-                p += increment;
-                if (p >= 1.0)
-                    p -= 1.0;
-                sampleAt (i, sineValue, block.amSign * (block.amFromCosine ? cosineValue : sineValue),
-                          block.fmSign * (block.fmFromCosine ? cosineValue : sineValue));
-            }
-        }
-        phase = p;
-        sinePhasor = phasor;
-    }
-    else
-    {
-        double p = phase;
-        const double increment = block.increment;
-#if defined(__SSE2__)
-        // Base and AM shape side by side in one vector; offset 0 leaves the base
-        // phase as it is (0 + p = p, below 1).
-        const __m128d baseAndAmOffsets = _mm_set_pd (block.amOffset, 0.0);
-        const __m128d fmOffsets = _mm_set1_pd (block.fmOffset);
-#endif
-        for (int i = 0; i < numSamples; ++i)
-        {
-            const double samplePhase = p;
-            p += increment;
-            if (p >= 1.0)
-                p -= 1.0;
-#if defined(__SSE2__)
-            const __m128d phases = _mm_set1_pd (samplePhase);
-            const __m128 baseAndAm =
-                _mm_cvtpd_ps (shapeLanes<waveform> (wrapOnceLanes (_mm_add_pd (baseAndAmOffsets, phases))));
-            const float shapeBase = _mm_cvtss_f32 (baseAndAm);
-            const float shapeAm = _mm_cvtss_f32 (_mm_shuffle_ps (baseAndAm, baseAndAm, 1));
-            float shapeFm = shapeBase;
-            if constexpr (!fmShares)
-                shapeFm = _mm_cvtss_f32 (
-                    _mm_cvtpd_ps (shapeLanes<waveform> (wrapOnceLanes (_mm_add_pd (fmOffsets, phases)))));
-#else
-            const auto shapeBase = static_cast<float> (shapeAt<waveform> (samplePhase));
-            const auto shapeAm = static_cast<float> (shapeAt<waveform> (wrapOnce (block.amOffset + samplePhase)));
-            const auto shapeFm = static_cast<float> (shapeAt<waveform> (wrapOnce (block.fmOffset + samplePhase)));
-#endif
-            sampleAt (i, shapeBase, shapeAm, shapeFm);
-        }
-        phase = p;
-    }
-
-    lfoAm = am;
-    lfoFm = fm;
-    lfoBase = base;
-    writeIndex = newest;
-    chunk.shortestDelay = shortest;
-}
-
-template <bool stereo, Turn turn, bool blend, bool moving, DelayRead delayRead>
-[[gnu::always_inline]] inline void ModEngine::mixChunk (const Chunk& chunk, const float* amOutput, float* left,
-                                                        float* right, int numSamples) noexcept
-{
-    const float restingAmDepth = amDepthRamp.current, restingCentre = rotCenterRamp.current,
-                restingHalfRange = rotHalfRangeRamp.current, restingGain = gainRamp.current,
-                restingMix = mixRamp.current, restingEngaged = engagedRamp.current;
-
-    // Branch-free, so it compiles to vector code.
-    for (int i = 0; i < numSamples; ++i)
-    {
-        const float amDepth = moving ? chunk.amDepth[i] : restingAmDepth;
-        const float centre = moving ? chunk.rotCenter[i] : restingCentre;
-        const float halfRange = moving ? chunk.rotHalfRange[i] : restingHalfRange;
-        const float gain = moving ? chunk.gain[i] : restingGain;
-        const float mix = moving ? chunk.mix[i] : restingMix;
-        const float engaged = moving ? chunk.engaged[i] : restingEngaged;
-
-        const float g = tremoloGain (amDepth, amOutput[i]);
-        const float x = left[i];
-        float wetLeft, wetRight = 0.0f;
-        if constexpr (delayRead == DelayRead::none)
-        {
-            // What `interpolateDelay` gives at delay 0: y0 + 0 (y1 - y0), with y0 the
-            // sample just written and y1 the one before.
-            constexpr float fraction = 0.0f;
-            wetLeft = (x + fraction * (chunk.previousLeft[i] - x)) * g;
-            if constexpr (stereo)
-            {
-                const float y = right[i];
-                wetRight = (y + fraction * (chunk.previousRight[i] - y)) * g;
-            }
-        }
-        else
-        {
-            int whole;
-            float t;
-            splitDelay (chunk.delay[i], whole, t);
-            const auto read = [&] (const float (&taps)[4])
-            {
-                if constexpr (delayRead == DelayRead::cubicOrStraight)
-                    return interpolateDelay<Choice::lanes> (taps[3], taps[2], taps[1], taps[0], t, whole < 1);
-                else
-                    return cubicDelay (taps[3], taps[2], taps[1], taps[0], t);
-            };
-            wetLeft = read (chunk.tapsLeft[i]) * g;
-            if constexpr (stereo)
-                wetRight = read (chunk.tapsRight[i]) * g;
-        }
-
-        if constexpr (turn != Turn::none)
-            rotate<Choice::lanes, turn> (rotationAngle (halfRange, chunk.base[i], centre), wetLeft, wetRight);
-
-        float outLeft = mixAndGain (x, wetLeft, mix, gain);
-        if constexpr (blend)
-            outLeft = engage<Choice::lanes> (x, outLeft, engaged);
-        left[i] = outLeft;
-
-        if constexpr (stereo)
-        {
-            const float y = right[i];
-            float outRight = mixAndGain (y, wetRight, mix, gain);
-            if constexpr (blend)
-                outRight = engage<Choice::lanes> (y, outRight, engaged);
-            right[i] = outRight;
-        }
-    }
-
-    blockPeakLeft = std::max (blockPeakLeft, peakOf (left, numSamples));
-    if constexpr (stereo)
-        blockPeakRight = std::max (blockPeakRight, peakOf (right, numSamples));
-}
 } // namespace br::dsp

@@ -8,27 +8,6 @@
 
 namespace br::dsp
 {
-/** How a stretch of samples turns the stereo pair: not at all (rotation off and at
-    rest, or mono), within +-89 degrees (the half angle stays below pi/4, where
-    sine and cosine need no reduction and come out the same bits), or any angle. */
-enum class Turn
-{
-    none,
-    narrow,
-    full
-};
-
-/** How a stretch of samples reads the vibrato delay line: every read at least one
-    sample back (the cubic), some below (the cubic or a straight line), or no delay
-    at all (FM at rest at depth 0: the straight line from the input sample to the
-    one before, at fraction 0). */
-enum class DelayRead
-{
-    cubic,
-    cubicOrStraight,
-    none
-};
-
 /** Tremolo, vibrato and stereo rotation driven by one LFO, with dry/wet mix and
     output gain.
 
@@ -94,25 +73,12 @@ private:
         float fmDisplayDepth = 0.0f; // "fmDepth" as a fraction while FM is on, else 0
         float baseRateHz = 0.2f;
     };
-    struct Chunk;
-    struct Kernels;
+    struct Chunk; // a stretch of samples' buffers, on the stack of the loop that runs it
+    struct Loops; // the per-sample loops and the choice between their builds
 
     void setUpBlock (const BlockParams& params, const HostTiming& timing, bool tempoGiven, bool bypassed) noexcept;
     void lockPhase (const BlockSetup& block, const HostTiming& timing) noexcept;
     bool anyRampMoving() const noexcept;
-    template <int waveform> void render (const BlockSetup& block, AudioView audio) noexcept;
-    template <int waveform>
-    void renderChunk (const BlockSetup& block, float* left, float* right, int numSamples, bool turn, bool blend,
-                      bool moving) noexcept;
-    template <int waveform, bool stereo, bool rampsMoving>
-    void renderSampleBySample (const BlockSetup& block, float* left, float* right, int numSamples, bool turn,
-                               bool blend) noexcept;
-    void runRamps (Chunk& chunk, int numSamples) noexcept;
-    template <int waveform, bool stereo, bool amShares, bool fmShares, bool readDelay>
-    void runLfoAndDelay (const BlockSetup& block, Chunk& chunk, const float* left, const float* right, int numSamples,
-                         bool moving) noexcept;
-    template <bool stereo, Turn turn, bool blend, bool moving, DelayRead read>
-    void mixChunk (const Chunk& chunk, const float* amOutput, float* left, float* right, int numSamples) noexcept;
 
     double sampleRate = 44100.0;
     double phase = 0.0;          // LFO phase in cycles, in [0, 1) between samples
