@@ -1,417 +1,292 @@
 #include "presets/SafeXml.h"
 
+#include <expat.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <string_view>
 #include <vector>
 
 namespace br
 {
 namespace
 {
-bool isStrictUtf8 (const unsigned char* p, const unsigned char* end)
+bool isXmlSpace (char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+bool isAscii (const char* text)
 {
-    while (p < end)
-    {
-        const auto lead = *p;
-
-        if (lead == 0)
+    for (; *text != 0; ++text)
+        if ((unsigned char) *text >= 0x80)
             return false;
-
-        if (lead < 0x80)
-        {
-            ++p;
-            continue;
-        }
-
-        int extra = 0;
-        std::uint32_t codePoint = 0;
-        std::uint32_t smallest = 0;
-
-        if ((lead & 0xe0) == 0xc0)
-        {
-            extra = 1;
-            codePoint = lead & 0x1fu;
-            smallest = 0x80;
-        }
-        else if ((lead & 0xf0) == 0xe0)
-        {
-            extra = 2;
-            codePoint = lead & 0x0fu;
-            smallest = 0x800;
-        }
-        else if ((lead & 0xf8) == 0xf0)
-        {
-            extra = 3;
-            codePoint = lead & 0x07u;
-            smallest = 0x10000;
-        }
-        else
-        {
-            return false;
-        }
-
-        if (end - p <= extra)
-            return false;
-
-        for (int i = 1; i <= extra; ++i)
-        {
-            if ((p[i] & 0xc0) != 0x80)
-                return false;
-
-            codePoint = (codePoint << 6) | (p[i] & 0x3fu);
-        }
-
-        // Overlong forms, surrogates and values past Unicode are what let two decoders
-        // disagree about where a character ends.
-        if (codePoint < smallest || codePoint > 0x10ffff || (codePoint >= 0xd800 && codePoint <= 0xdfff))
-            return false;
-
-        p += extra + 1;
-    }
 
     return true;
 }
 
-/** Walks the text once, keeping the open element names on an explicit stack. */
-class Checker
+/** The framework's test for text worth keeping: any character that is not white space. */
+bool hasNonSpace (const std::string& text)
+{
+    for (const auto c : text)
+    {
+        if ((unsigned char) c >= 0x80)
+            return juce::String::fromUTF8 (text.data(), int (text.size())).containsNonWhitespaceChars();
+
+        if (! isXmlSpace (c))
+            return true;
+    }
+
+    return false;
+}
+
+/** An attribute value as written, which expat has already checked, with its references
+    expanded but its line breaks and tabs kept (expat turns those into spaces, the
+    framework's parser does not). */
+juce::String expandReferences (std::string_view raw)
+{
+    juce::String value;
+
+    while (! raw.empty())
+    {
+        const auto amp = raw.find ('&');
+        value += juce::String::fromUTF8 (raw.data(), int (std::min (amp, raw.size())));
+
+        if (amp == std::string_view::npos)
+            break;
+
+        const auto semicolon = raw.find (';', amp);
+        const auto name = raw.substr (amp + 1, semicolon - amp - 1);
+        raw.remove_prefix (semicolon + 1);
+
+        if (name == "amp")
+            value += '&';
+        else if (name == "lt")
+            value += '<';
+        else if (name == "gt")
+            value += '>';
+        else if (name == "quot")
+            value += '"';
+        else if (name == "apos")
+            value += '\'';
+        else if (name.size() > 1 && name[1] == 'x')
+            value += juce::String::charToString (juce::juce_wchar (std::stoul (std::string (name.substr (2)), nullptr, 16)));
+        else
+            value += juce::String::charToString (juce::juce_wchar (std::stoul (std::string (name.substr (1)))));
+    }
+
+    return value;
+}
+
+/** Builds the tree in expat's callbacks, keeping the open elements on an explicit
+    stack. Any limit broken stops the parser and marks the document refused. */
+class TreeBuilder
 {
 public:
-    Checker (const unsigned char* begin, const unsigned char* end, const XmlLimits& limitsToUse)
-        : p (begin), last (end), limits (limitsToUse)
+    TreeBuilder (const char* textToRead, std::size_t numBytes, const XmlLimits& limitsToUse)
+        : text (textToRead), length (numBytes), limits (limitsToUse)
     {
     }
 
-    bool run()
+    ~TreeBuilder()
     {
-        if (! skipMisc())
-            return false;
+        if (parser != nullptr)
+            XML_ParserFree (parser);
+    }
 
-        if (atEnd() || *p != '<' || ! readElements())
-            return false;
+    std::unique_ptr<juce::XmlElement> run()
+    {
+        // Naming the encoding overrides whatever the declaration says: our documents are
+        // UTF-8, and a file that claims otherwise is read as UTF-8 all the same.
+        parser = XML_ParserCreate ("UTF-8");
+        if (parser == nullptr)
+            return {};
 
-        return skipMisc() && atEnd();
+        XML_SetUserData (parser, this);
+        XML_SetElementHandler (parser, startElement, endElement);
+        XML_SetCharacterDataHandler (parser, characters);
+        XML_SetCdataSectionHandler (parser, startCdata, endCdata);
+        XML_SetProcessingInstructionHandler (parser, instruction);
+        // With no DOCTYPE, no entity can be declared, so neither an external one nor a
+        // billion laughs can get in. No external entity handler is set either: expat
+        // never opens a file or a URL by itself.
+        XML_SetStartDoctypeDeclHandler (parser, refuseDoctype);
+        XML_SetEntityDeclHandler (parser, refuseEntity);
+
+        if (XML_Parse (parser, text, int (length), XML_TRUE) != XML_STATUS_OK || refused || open.size() != 0)
+            return {};
+
+        return std::move (root);
     }
 
 private:
-    const unsigned char* p;
-    const unsigned char* const last;
-    const XmlLimits& limits;
-
-    struct Name
+    struct Open
     {
-        const unsigned char* start;
-        std::size_t length;
+        std::unique_ptr<juce::XmlElement> element;
+        std::vector<std::unique_ptr<juce::XmlElement>> children;
     };
-    std::vector<Name> open;
 
-    bool atEnd() const { return p >= last; }
+    const char* const text;
+    const std::size_t length;
+    const XmlLimits& limits;
+    XML_Parser parser = nullptr;
+    std::vector<Open> open;
+    std::unique_ptr<juce::XmlElement> root;
+    std::string pendingText;
+    XML_Index cdataStart = -1;
+    bool refused = false;
 
-    bool startsWith (const char* text) const
+    static TreeBuilder& of (void* userData) { return *static_cast<TreeBuilder*> (userData); }
+
+    void refuse()
     {
-        const auto length = std::strlen (text);
-        return std::size_t (last - p) >= length && std::memcmp (p, text, length) == 0;
+        refused = true;
+        XML_StopParser (parser, XML_FALSE);
     }
 
-    /** Moves past the next `terminator`, searching from the current position. */
-    bool skipPast (const char* terminator)
+    /** Text runs up to the next tag, instruction or CDATA section, across comments; as
+        in the framework's parser, a run that is only white space is dropped. */
+    void flushText()
     {
-        const auto length = std::strlen (terminator);
+        if (! pendingText.empty() && hasNonSpace (pendingText))
+            addChild (juce::XmlElement::createTextElement (juce::String::fromUTF8 (pendingText.data(), int (pendingText.size()))));
 
-        for (auto* q = p; std::size_t (last - q) >= length; ++q)
+        pendingText.clear();
+    }
+
+    void addChild (juce::XmlElement* child) { open.back().children.emplace_back (child); }
+
+    /** The start tag as written, from the '<' to the '>'. */
+    std::string_view rawTag() const
+    {
+        const auto start = XML_GetCurrentByteIndex (parser);
+        const auto count = XML_GetCurrentByteCount (parser);
+
+        if (start < 0 || count <= 0 || std::size_t (start + count) > length)
+            return {};
+
+        return { text + start, std::size_t (count) };
+    }
+
+    static void startElement (void* userData, const XML_Char* name, const XML_Char** attributes)
+    {
+        auto& self = of (userData);
+        if (self.refused)
+            return;
+
+        if (! self.open.empty())
+            self.flushText();
+
+        if (int (self.open.size()) >= self.limits.maxDepth || ! isAscii (name))
+            return self.refuse();
+
+        auto element = std::make_unique<juce::XmlElement> (juce::String::fromUTF8 (name));
+
+        // Walk the tag as written beside expat's attribute list (both in document
+        // order) for what expat does not tell: the length of each value as written, and
+        // its line breaks and tabs.
+        auto raw = self.rawTag();
+        std::size_t at = 1;
+        while (at < raw.size() && ! isXmlSpace (raw[at]) && raw[at] != '/' && raw[at] != '>')
+            ++at;
+
+        int count = 0;
+        for (auto** attribute = attributes; *attribute != nullptr; attribute += 2)
         {
-            if (std::memcmp (q, terminator, length) == 0)
-            {
-                p = q + length;
-                return true;
-            }
+            if (++count > self.limits.maxAttributesPerElement || ! isAscii (attribute[0]))
+                return self.refuse();
+
+            const auto quote = raw.find_first_of ("\"'", at);
+            const auto end = quote == std::string_view::npos ? quote : raw.find (raw[quote], quote + 1);
+            if (end == std::string_view::npos || raw.substr (at, quote - at).find (attribute[0]) == std::string_view::npos)
+                return self.refuse();
+
+            const auto written = raw.substr (quote + 1, end - quote - 1);
+            at = end + 1;
+
+            if (written.size() > self.limits.maxAttributeBytes)
+                return self.refuse();
+
+            element->setAttribute (juce::Identifier (juce::String::fromUTF8 (attribute[0])),
+                                   written.find_first_of ("\t\n\r") == std::string_view::npos
+                                       ? juce::String::fromUTF8 (attribute[1])
+                                       : expandReferences (written));
         }
 
-        return false;
+        self.open.push_back ({ std::move (element), {} });
     }
 
-    static bool isSpace (unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-    // The ASCII part of what the framework's parser takes for a name character.
-    static bool isNameChar (unsigned char c)
+    static void endElement (void* userData, const XML_Char*)
     {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-'
-               || c == ':' || c == '.';
+        auto& self = of (userData);
+        if (self.refused)
+            return;
+
+        self.flushText();
+        auto closed = std::move (self.open.back());
+        self.open.pop_back();
+
+        // Prepending from the back keeps the order and costs one step per child, where
+        // appending walks the whole list each time.
+        for (auto child = closed.children.rbegin(); child != closed.children.rend(); ++child)
+            closed.element->prependChildElement (child->release());
+
+        if (self.open.empty())
+            self.root = std::move (closed.element);
+        else
+            self.addChild (closed.element.release());
     }
 
-    void skipSpace()
+    static void characters (void* userData, const XML_Char* chars, int numBytes)
     {
-        while (! atEnd() && isSpace (*p))
-            ++p;
+        auto& self = of (userData);
+        if (! self.refused && self.cdataStart < 0)
+            self.pendingText.append (chars, std::size_t (numBytes));
     }
 
-    bool readName (Name& name)
+    static void instruction (void* userData, const XML_Char*, const XML_Char*)
     {
-        name.start = p;
-
-        while (! atEnd() && isNameChar (*p))
-            ++p;
-
-        name.length = std::size_t (p - name.start);
-        return name.length > 0 && ! atEnd();
+        auto& self = of (userData);
+        if (! self.refused && ! self.open.empty())
+            self.flushText();
     }
 
-    /** Whitespace, comments and processing instructions before and after the root. */
-    bool skipMisc()
+    static void startCdata (void* userData)
     {
-        for (;;)
-        {
-            skipSpace();
+        auto& self = of (userData);
+        if (self.refused)
+            return;
 
-            if (startsWith ("<?"))
-            {
-                p += 2;
-                if (! skipPast ("?>"))
-                    return false;
-            }
-            else if (startsWith ("<!--"))
-            {
-                p += 4;
-                if (! skipPast ("-->"))
-                    return false;
-            }
-            else
-            {
-                return true;
-            }
-        }
+        self.flushText();
+        self.cdataStart = XML_GetCurrentByteIndex (self.parser) + 9; // past "<![CDATA["
     }
 
-    /** Only what the parser expands by itself: no entity can be defined anyway, since
-        every DOCTYPE is refused, and an unknown name would make the framework search
-        ahead for a ';' and lose step with this checker. */
-    bool readReference()
+    /** A section is a text element of its own, even when empty, and as written: expat
+        would turn its CR LF line ends into LF, the framework's parser does not. */
+    static void endCdata (void* userData)
     {
-        ++p; // '&'
+        auto& self = of (userData);
+        if (self.refused)
+            return;
 
-        for (auto* named : { "amp;", "lt;", "gt;", "quot;", "apos;" })
-        {
-            if (startsWith (named))
-            {
-                p += std::strlen (named);
-                return true;
-            }
-        }
+        const auto end = XML_GetCurrentByteIndex (self.parser);
+        if (self.cdataStart < 0 || end < self.cdataStart)
+            return self.refuse();
 
-        if (atEnd() || *p != '#')
-            return false;
-
-        ++p;
-        const bool hex = ! atEnd() && (*p == 'x' || *p == 'X');
-        if (hex)
-            ++p;
-
-        std::uint32_t codePoint = 0;
-        int digits = 0;
-
-        for (; ! atEnd() && *p != ';'; ++p)
-        {
-            const auto c = *p;
-            int digit = -1;
-
-            if (c >= '0' && c <= '9')
-                digit = c - '0';
-            else if (hex && c >= 'a' && c <= 'f')
-                digit = c - 'a' + 10;
-            else if (hex && c >= 'A' && c <= 'F')
-                digit = c - 'A' + 10;
-
-            if (digit < 0 || ++digits > (hex ? 6 : 7))
-                return false;
-
-            codePoint = codePoint * (hex ? 16u : 10u) + std::uint32_t (digit);
-        }
-
-        if (atEnd() || digits == 0)
-            return false;
-
-        ++p; // ';'
-        return codePoint > 0 && codePoint <= 0x10ffff && ! (codePoint >= 0xd800 && codePoint <= 0xdfff);
+        self.addChild (juce::XmlElement::createTextElement (
+            juce::String::fromUTF8 (self.text + self.cdataStart, int (end - self.cdataStart))));
+        self.cdataStart = -1;
     }
 
-    bool readAttributeValue()
+    static void refuseDoctype (void* userData, const XML_Char*, const XML_Char*, const XML_Char*, int)
     {
-        const auto quote = *p++;
-        const auto* const start = p;
-
-        while (! atEnd())
-        {
-            const auto c = *p;
-
-            if (c == quote)
-            {
-                ++p;
-                return std::size_t (p - 1 - start) <= limits.maxAttributeBytes;
-            }
-
-            if (c == '<')
-                return false;
-
-            if (c == '&')
-            {
-                if (! readReference())
-                    return false;
-            }
-            else
-            {
-                ++p;
-            }
-        }
-
-        return false;
+        of (userData).refuse();
     }
 
-    /** At '<' of an opening tag: reads the tag and pushes it unless it closes itself. */
-    bool readOpeningTag()
+    static void refuseEntity (void* userData, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
+                              const XML_Char*, const XML_Char*, const XML_Char*)
     {
-        ++p;
-        Name name {};
-
-        if (! readName (name))
-            return false;
-
-        for (int attributes = 0;;)
-        {
-            skipSpace();
-
-            if (atEnd())
-                return false;
-
-            if (*p == '/')
-            {
-                ++p;
-                if (atEnd() || *p != '>')
-                    return false;
-                ++p;
-                return true;
-            }
-
-            if (*p == '>')
-            {
-                ++p;
-                if (int (open.size()) >= limits.maxDepth)
-                    return false;
-                open.push_back (name);
-                return true;
-            }
-
-            Name attribute {};
-            if (! readName (attribute) || ++attributes > limits.maxAttributesPerElement)
-                return false;
-
-            skipSpace();
-            if (atEnd() || *p != '=')
-                return false;
-            ++p;
-            skipSpace();
-
-            if (atEnd() || (*p != '"' && *p != '\''))
-                return false;
-
-            if (! readAttributeValue())
-                return false;
-        }
-    }
-
-    bool readClosingTag()
-    {
-        p += 2;
-        Name name {};
-
-        if (! readName (name))
-            return false;
-
-        const auto& expected = open.back();
-        if (name.length != expected.length || std::memcmp (name.start, expected.start, name.length) != 0)
-            return false;
-
-        skipSpace();
-        if (atEnd() || *p != '>')
-            return false;
-
-        ++p;
-        open.pop_back();
-        return true;
-    }
-
-    /** The root element and everything inside it. */
-    bool readElements()
-    {
-        if (! readOpeningTag())
-            return false;
-
-        // The framework's parser loops forever when text follows a processing instruction
-        // in content, with only whitespace and comments between: it skips the instruction,
-        // finds text, rolls back to the instruction to read the text from there, and stops
-        // at its '<' again. So an instruction in content must be followed by markup.
-        bool afterInstruction = false;
-
-        while (! open.empty())
-        {
-            if (atEnd())
-                return false;
-
-            const auto c = *p;
-
-            if (afterInstruction && c != '<' && ! isSpace ((unsigned char) c))
-                return false;
-
-            if (c == '&')
-            {
-                if (! readReference())
-                    return false;
-            }
-            else if (c != '<')
-            {
-                ++p;
-            }
-            else if (startsWith ("</"))
-            {
-                if (! readClosingTag())
-                    return false;
-            }
-            else if (startsWith ("<!--"))
-            {
-                p += 4;
-                if (! skipPast ("-->"))
-                    return false;
-                continue; // markup, but not the kind that ends the danger above
-            }
-            else if (startsWith ("<![CDATA["))
-            {
-                p += 9;
-                if (! skipPast ("]]>"))
-                    return false;
-            }
-            else if (startsWith ("<?"))
-            {
-                p += 2;
-                if (! skipPast ("?>"))
-                    return false;
-                afterInstruction = true;
-                continue;
-            }
-            else if (startsWith ("<!"))
-            {
-                return false; // DOCTYPE, ENTITY and friends
-            }
-            else if (! readOpeningTag())
-            {
-                return false;
-            }
-
-            if (c == '<')
-                afterInstruction = false;
-        }
-
-        return true;
+        of (userData).refuse();
     }
 };
 
@@ -422,23 +297,9 @@ std::size_t lengthUpToNul (const char* text, std::size_t numBytes)
 }
 } // namespace
 
-bool isSafeXml (const char* utf8, std::size_t numBytes, const XmlLimits& limits)
-{
-    if (utf8 == nullptr || numBytes == 0 || numBytes > limits.maxBytes || limits.maxDepth < 1)
-        return false;
-
-    const auto* begin = reinterpret_cast<const unsigned char*> (utf8);
-    const auto* end = begin + numBytes;
-
-    if (! isStrictUtf8 (begin, end))
-        return false;
-
-    return Checker (begin, end, limits).run();
-}
-
 std::unique_ptr<juce::XmlElement> parseXmlSafely (const void* data, std::size_t numBytes, const XmlLimits& limits)
 {
-    if (data == nullptr)
+    if (data == nullptr || limits.maxDepth < 1)
         return {};
 
     // The search for the end stops just past the largest text that could pass, so a
@@ -452,12 +313,22 @@ std::unique_ptr<juce::XmlElement> parseXmlSafely (const void* data, std::size_t 
         length -= 3;
     }
 
-    if (! isSafeXml (text, length, limits))
+    if (length == 0 || length > limits.maxBytes)
         return {};
 
-    // Parsed from a string, the document has no input source: even if a reference
-    // slipped through, the parser would have nothing to open.
-    return juce::parseXML (juce::String::fromUTF8 (text, int (length)));
+    // White space may come before the declaration, as the framework's parser allows.
+    // After it the document must start with markup: that also keeps expat from taking a
+    // second byte-order mark, or a UTF-16 one, for a change of encoding.
+    while (length > 0 && isXmlSpace (*text))
+    {
+        ++text;
+        --length;
+    }
+
+    if (length == 0 || *text != '<')
+        return {};
+
+    return TreeBuilder (text, length, limits).run();
 }
 
 std::unique_ptr<juce::XmlElement> parseXmlFileSafely (const juce::File& file, const XmlLimits& limits)
