@@ -3,6 +3,7 @@
 #include <expat.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -78,6 +79,45 @@ juce::String expandReferences (std::string_view raw)
     return value;
 }
 
+/** The framework's shared form (an identifier, a string) of the last texts seen, one per
+    slot of a small table indexed by a hash of the text. */
+template <typename Shared>
+class RecentTexts
+{
+public:
+    /** The shared form of `text`, made by `make` unless its slot holds it already; good
+        until the next call. */
+    template <typename Make>
+    const Shared* find (const char* text, std::size_t length, Make&& make)
+    {
+        std::uint32_t hash = 2166136261u; // FNV-1a
+        for (std::size_t i = 0; i < length; ++i)
+            hash = (hash ^ (unsigned char) text[i]) * 16777619u;
+
+        auto& slot = slots[hash % slots.size()];
+        if (! slot.used || slot.text.size() != length || std::memcmp (slot.text.data(), text, length) != 0)
+        {
+            slot.text.assign (text, length);
+            slot.shared = make (text, length);
+            slot.used = true;
+        }
+
+        return &slot.shared;
+    }
+
+private:
+    struct Slot
+    {
+        std::string text;
+        Shared shared;
+        bool used = false;
+    };
+    std::array<Slot, 64> slots;
+};
+
+/** Values up to this long are shared: their text fits beside them without allocation. */
+constexpr std::size_t maxSharedValueBytes = 15;
+
 /** Builds the tree in expat's callbacks, keeping the open elements on an explicit
     stack. Any limit broken stops the parser and marks the document refused. */
 class TreeBuilder
@@ -136,6 +176,33 @@ private:
     XML_Index cdataStart = -1;
     bool refused = false;
 
+    // Our documents repeat a handful of names and short values thousands of times. The
+    // framework shares equal strings by reference counting, but keeps names in a global
+    // pool that takes a lock to look up, and copies every value. So a name or short
+    // value seen lately is reused from here; a document of ever new ones pays the
+    // framework's own price.
+    RecentTexts<juce::Identifier> recentNames;
+    RecentTexts<juce::String> recentValues;
+
+    /** A null identifier for a name that is not ASCII, which the framework's tree
+        cannot hold. What it points to is good until the next call. */
+    const juce::Identifier* nameFor (const char* name)
+    {
+        return recentNames.find (name, std::strlen (name), [] (const char* newName, std::size_t)
+                                 { return isAscii (newName) ? juce::Identifier (newName) : juce::Identifier(); });
+    }
+
+    juce::String valueFor (const char* value)
+    {
+        const auto numBytes = std::strlen (value);
+        const auto make = [] (const char* newValue, std::size_t size) { return juce::String::fromUTF8 (newValue, int (size)); };
+
+        if (numBytes > maxSharedValueBytes)
+            return make (value, numBytes);
+
+        return *recentValues.find (value, numBytes, make);
+    }
+
     static TreeBuilder& of (void* userData) { return *static_cast<TreeBuilder*> (userData); }
 
     void refuse()
@@ -177,40 +244,40 @@ private:
         if (! self.open.empty())
             self.flushText();
 
-        if (int (self.open.size()) >= self.limits.maxDepth || ! isAscii (name))
+        const auto* tag = self.nameFor (name);
+        if (int (self.open.size()) >= self.limits.maxDepth || tag->isNull())
             return self.refuse();
 
-        auto element = std::make_unique<juce::XmlElement> (juce::String::fromUTF8 (name));
+        auto element = std::make_unique<juce::XmlElement> (*tag);
 
         // Walk the tag as written beside expat's attribute list (both in document
         // order) for what expat does not tell: the length of each value as written, and
         // its line breaks and tabs.
-        auto raw = self.rawTag();
-        std::size_t at = 1;
-        while (at < raw.size() && ! isXmlSpace (raw[at]) && raw[at] != '/' && raw[at] != '>')
-            ++at;
+        const auto raw = self.rawTag();
+        std::size_t at = 0;
 
         int count = 0;
         for (auto** attribute = attributes; *attribute != nullptr; attribute += 2)
         {
-            if (++count > self.limits.maxAttributesPerElement || ! isAscii (attribute[0]))
+            const auto* attributeName = self.nameFor (attribute[0]);
+            if (++count > self.limits.maxAttributesPerElement || attributeName->isNull())
                 return self.refuse();
 
-            const auto quote = raw.find_first_of ("\"'", at);
-            const auto end = quote == std::string_view::npos ? quote : raw.find (raw[quote], quote + 1);
-            if (end == std::string_view::npos || raw.substr (at, quote - at).find (attribute[0]) == std::string_view::npos)
+            while (at < raw.size() && raw[at] != '"' && raw[at] != '\'')
+                ++at;
+
+            const auto end = at < raw.size() ? raw.find (raw[at], at + 1) : std::string_view::npos;
+            if (end == std::string_view::npos)
                 return self.refuse();
 
-            const auto written = raw.substr (quote + 1, end - quote - 1);
+            const auto written = raw.substr (at + 1, end - at - 1);
             at = end + 1;
 
             if (written.size() > self.limits.maxAttributeBytes)
                 return self.refuse();
 
-            element->setAttribute (juce::Identifier (juce::String::fromUTF8 (attribute[0])),
-                                   written.find_first_of ("\t\n\r") == std::string_view::npos
-                                       ? juce::String::fromUTF8 (attribute[1])
-                                       : expandReferences (written));
+            const auto spaceKept = std::any_of (written.begin(), written.end(), [] (char c) { return c == '\t' || c == '\n' || c == '\r'; });
+            element->setAttribute (*attributeName, spaceKept ? expandReferences (written) : self.valueFor (attribute[1]));
         }
 
         self.open.push_back ({ std::move (element), {} });
