@@ -70,10 +70,12 @@ juce::String expandReferences (std::string_view raw)
             value += '"';
         else if (name == "apos")
             value += '\'';
-        else if (name.size() > 1 && name[1] == 'x')
-            value += juce::String::charToString (juce::juce_wchar (std::stoul (std::string (name.substr (2)), nullptr, 16)));
         else
-            value += juce::String::charToString (juce::juce_wchar (std::stoul (std::string (name.substr (1)))));
+        {
+            const bool hex = name.size() > 1 && name[1] == 'x';
+            const auto digits = std::string (name.substr (hex ? 2 : 1));
+            value += juce::String::charToString (juce::juce_wchar (std::stoul (digits, nullptr, hex ? 16 : 10)));
+        }
     }
 
     return value;
@@ -195,7 +197,8 @@ private:
     juce::String valueFor (const char* value)
     {
         const auto numBytes = std::strlen (value);
-        const auto make = [] (const char* newValue, std::size_t size) { return juce::String::fromUTF8 (newValue, int (size)); };
+        const auto make = [] (const char* newValue, std::size_t size)
+        { return juce::String::fromUTF8 (newValue, int (size)); };
 
         if (numBytes > maxSharedValueBytes)
             return make (value, numBytes);
@@ -216,7 +219,10 @@ private:
     void flushText()
     {
         if (! pendingText.empty() && hasNonSpace (pendingText))
-            addChild (juce::XmlElement::createTextElement (juce::String::fromUTF8 (pendingText.data(), int (pendingText.size()))));
+        {
+            const auto content = juce::String::fromUTF8 (pendingText.data(), int (pendingText.size()));
+            addChild (juce::XmlElement::createTextElement (content));
+        }
 
         pendingText.clear();
     }
@@ -276,8 +282,10 @@ private:
             if (written.size() > self.limits.maxAttributeBytes)
                 return self.refuse();
 
-            const auto spaceKept = std::any_of (written.begin(), written.end(), [] (char c) { return c == '\t' || c == '\n' || c == '\r'; });
-            element->setAttribute (*attributeName, spaceKept ? expandReferences (written) : self.valueFor (attribute[1]));
+            const auto spaceKept = std::any_of (written.begin(), written.end(),
+                                                [] (char c) { return c == '\t' || c == '\n' || c == '\r'; });
+            element->setAttribute (*attributeName,
+                                   spaceKept ? expandReferences (written) : self.valueFor (attribute[1]));
         }
 
         self.open.push_back ({ std::move (element), {} });

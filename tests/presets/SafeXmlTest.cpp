@@ -7,7 +7,10 @@
 
 namespace
 {
-std::unique_ptr<juce::XmlElement> read (const std::string& text) { return br::parseXmlSafely (text.data(), text.size()); }
+std::unique_ptr<juce::XmlElement> read (const std::string& text)
+{
+    return br::parseXmlSafely (text.data(), text.size());
+}
 
 bool safe (const std::string& text) { return read (text) != nullptr; }
 
@@ -20,7 +23,8 @@ std::unique_ptr<juce::XmlElement> frameworkTree (const std::string& text)
 void expectSameTree (const juce::XmlElement& ours, const juce::XmlElement* theirs)
 {
     ASSERT_NE (theirs, nullptr);
-    EXPECT_TRUE (ours.isEquivalentTo (theirs, false)) << "ours:\n" << ours.toString() << "\nthe framework's:\n" << theirs->toString();
+    EXPECT_TRUE (ours.isEquivalentTo (theirs, false))
+        << "ours:\n" << ours.toString() << "\nthe framework's:\n" << theirs->toString();
 }
 
 /** The children of an element, one a line: tags in angle brackets, texts quoted. */

@@ -74,7 +74,8 @@ TEST (FuzzRegressions, EveryKeptDocumentIsReadOrRefusedAsBefore)
     {
         SCOPED_TRACE (juce::String (c.target) + "/" + c.name);
         juce::MemoryBlock bytes;
-        ASSERT_TRUE (juce::File (BR_FUZZ_REGRESSIONS).getChildFile (c.target).getChildFile (c.name).loadFileAsData (bytes));
+        const auto input = juce::File (BR_FUZZ_REGRESSIONS).getChildFile (c.target).getChildFile (c.name);
+        ASSERT_TRUE (input.loadFileAsData (bytes));
 
         // A state is its envelope's text: magic and length first.
         const auto* data = static_cast<const char*> (bytes.getData());
