@@ -6,8 +6,8 @@
 // attributes were limited. The families with one long attribute are turned away by the
 // reader from 16 kB on.
 
+#include "plugin/BrellumProcessor.h"
 #include "presets/SafeXml.h"
-#include "processor/BrellumProcessor.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# CI part two: the fast tests (engine, app, robustness) built and run under
+# CI part two: the fast tests (engine, app, file-system faults) built and run under
 # AddressSanitizer + UndefinedBehaviorSanitizer and under ThreadSanitizer, and a short
 # run of every fuzz target (default 20 s each) so that they keep building and their
 # seed corpora keep passing. Needs root for the file-system fault tests (they mount
@@ -18,7 +18,7 @@ export ASAN_OPTIONS="detect_leaks=1:check_initialization_order=1:strict_init_ord
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
 
 section() { echo; echo "== $* ($(date +%T))"; }
-tests=(dsp_tests app_tests robust_tests)
+tests=(dsp_tests app_tests preset_fault_tests)
 
 # AddressSanitizer + UndefinedBehaviorSanitizer, with libFuzzer's coverage so that the
 # same build (the fuzz preset) also makes the fuzz targets. The tests' documents become

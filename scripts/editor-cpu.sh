@@ -18,7 +18,7 @@ BR_BUILD_DIR="$build" bash "$root/scripts/build.sh" Release --target Quorvane_St
 app="$build/Quorvane_artefacts/Release/Standalone/Quorvane"
 tool="$build/br_state_tool"
 
-source "$root/tests/editor/e2e/common_editor.sh"
+source "$root/tests/hosts/editor/common_editor.sh"
 ticks_per_second=$(getconf CLK_TCK)
 
 # CPU time (user + system) of a process so far, in clock ticks.

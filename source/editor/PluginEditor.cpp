@@ -1,5 +1,5 @@
 #include "editor/PluginEditor.h"
-#include "dsp/ValueText.h"
+#include "plugin/ValueText.h"
 #include "ui/Palette.h"
 
 #include <cmath>
@@ -327,3 +327,5 @@ void BrellumEditor::refreshSphere (bool rotationOn)
         sphere.repaint (sphere.needleArea (position));
     }
 }
+
+juce::AudioProcessorEditor* BrellumProcessor::createEditor() { return new BrellumEditor (*this); }

@@ -1,6 +1,6 @@
 #pragma once
 #include "editor/PresetBar.h"
-#include "processor/BrellumProcessor.h"
+#include "plugin/BrellumProcessor.h"
 #include "ui/BRLookAndFeel.h"
 #include "ui/ChoiceBox.h"
 #include "ui/DepthFader.h"

@@ -1,5 +1,5 @@
 #pragma once
-#include "processor/BrellumProcessor.h"
+#include "plugin/BrellumProcessor.h"
 #include "ui/BarButton.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>

@@ -1,5 +1,5 @@
 #include "presets/PresetManager.h"
-#include "dsp/ParameterLayout.h"
+#include "plugin/ParameterLayout.h"
 #include "presets/SafeXml.h"
 
 #include <algorithm>

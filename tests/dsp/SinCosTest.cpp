@@ -1,24 +1,16 @@
 #include "dsp/SinCos.h"
+#include "dsp/EngineTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 
 namespace
 {
 constexpr double pi = 3.14159265358979323846;
 
-std::int64_t ulps (float a, float b)
-{
-    std::int32_t x, y;
-    std::memcpy (&x, &a, 4);
-    std::memcpy (&y, &b, 4);
-    const std::int64_t ox = x < 0 ? static_cast<std::int64_t> (INT32_MIN) - x : x;
-    const std::int64_t oy = y < 0 ? static_cast<std::int64_t> (INT32_MIN) - y : y;
-    return std::llabs (ox - oy);
-}
+using br::test::ulpDistance;
 } // namespace
 
 TEST (SinCos, CycleKernelRoundsToTheSameFloatsAsLibmSine)
@@ -39,9 +31,9 @@ TEST (SinCos, CycleKernelRoundsToTheSameFloatsAsLibmSine)
         ASSERT_NEAR (s, plainSine, 1.0e-15) << p; // libm itself is off by up to one ulp of 2 pi p
         ASSERT_NEAR (c, plainCosine, 1.0e-15) << p;
         if (std::abs (plainSine) > 1.0e-12)
-            worst = std::max (worst, ulps (static_cast<float> (s), static_cast<float> (plainSine)));
+            worst = std::max (worst, ulpDistance (static_cast<float> (s), static_cast<float> (plainSine)));
         if (std::abs (plainCosine) > 1.0e-12)
-            worst = std::max (worst, ulps (static_cast<float> (c), static_cast<float> (plainCosine)));
+            worst = std::max (worst, ulpDistance (static_cast<float> (c), static_cast<float> (plainCosine)));
     }
     EXPECT_LE (worst, 1);
 }
@@ -80,11 +72,11 @@ TEST (SinCos, RadianKernelIsWithinTwoUlpsOfLibmOverTheRotationRange)
         const auto wantSine = static_cast<float> (std::sin (static_cast<double> (theta)));
         const auto wantCosine = static_cast<float> (std::cos (static_cast<double> (theta)));
         if (std::abs (wantSine) > 1.0e-6f)
-            worstSine = std::max (worstSine, ulps (s, wantSine));
+            worstSine = std::max (worstSine, ulpDistance (s, wantSine));
         else
             ASSERT_NEAR (s, wantSine, 1.0e-13f);
         if (std::abs (wantCosine) > 1.0e-6f)
-            worstCosine = std::max (worstCosine, ulps (c, wantCosine));
+            worstCosine = std::max (worstCosine, ulpDistance (c, wantCosine));
         else
             ASSERT_NEAR (c, wantCosine, 1.0e-13f);
     }

@@ -1,22 +1,14 @@
 #include "dsp/SinePhasor.h"
+#include "dsp/EngineTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 
 namespace
 {
-std::int64_t ulps (float a, float b)
-{
-    std::int32_t x, y;
-    std::memcpy (&x, &a, 4);
-    std::memcpy (&y, &b, 4);
-    const std::int64_t ox = x < 0 ? static_cast<std::int64_t> (INT32_MIN) - x : x;
-    const std::int64_t oy = y < 0 ? static_cast<std::int64_t> (INT32_MIN) - y : y;
-    return std::llabs (ox - oy);
-}
+using br::test::ulpDistance;
 
 struct IncrementCase
 {
@@ -57,11 +49,11 @@ TEST (SinePhasor, FollowsTheKernelOnTheAccumulatedPhaseToWithinOneUlp)
             const auto want = static_cast<float> (ks), wantCosine = static_cast<float> (kc);
             // Near a zero crossing the ulp vanishes; the turn is off by about 1e-14 there.
             if (std::abs (want) > 1.0e-6f)
-                worst = std::max (worst, ulps (s, want));
+                worst = std::max (worst, ulpDistance (s, want));
             else
                 ASSERT_NEAR (s, want, 1.0e-13f) << "sample " << i;
             if (std::abs (wantCosine) > 1.0e-6f)
-                worst = std::max (worst, ulps (co, wantCosine));
+                worst = std::max (worst, ulpDistance (co, wantCosine));
             else
                 ASSERT_NEAR (co, wantCosine, 1.0e-13f) << "sample " << i;
             differing += (s != want) + (co != wantCosine);

@@ -81,15 +81,6 @@ juce::Rectangle<int> boundsInArtwork (BrellumEditor& e, juce::Component& child)
 {
     return e.artwork.getLocalArea (&child, child.getLocalBounds());
 }
-
-bool hasInk (const juce::Image& image, juce::Rectangle<int> area, int minRed)
-{
-    for (int y = area.getY(); y < area.getBottom(); ++y)
-        for (int x = area.getX(); x < area.getRight(); ++x)
-            if (image.getPixelAt (x, y).getRed() >= minRed)
-                return true;
-    return false;
-}
 } // namespace
 
 TEST_F (EditorTest, PlacesEveryChildAtItsFixedBoundsInsideTheArtwork)

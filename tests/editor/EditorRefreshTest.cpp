@@ -69,14 +69,7 @@ TEST_F (EditorTest, DisablesTheRateBoxesInAutoAndShowsTheTempoRate)
 TEST_F (EditorTest, DrawsTheTempoTextDimInAutoMode)
 {
     const auto brightestIn = [] (juce::Component& c)
-    {
-        const auto image = paintComponent (c);
-        int brightest = 0;
-        for (int y = 4; y < image.getHeight() - 4; ++y)
-            for (int x = 4; x < image.getWidth() - 4; ++x)
-                brightest = juce::jmax (brightest, (int) image.getPixelAt (x, y).getRed());
-        return brightest;
-    };
+    { return brightestRed (paintComponent (c), c.getLocalBounds().reduced (4)); };
 
     const auto manual = brightestIn (editor->hzBox);
     setValue (processor, "sync", 1.0f);
@@ -333,14 +326,8 @@ TEST (EditorPresetField, DrawsTheLineAndADropDownMarkAndOpensOnPress)
     EXPECT_COLOUR_NEAR (image.getPixelAt (553 - 12, 15), colours::text, 40) << "drop-down arrow";
 
     // The text is centred in the width left of the mark.
-    int left = 553, right = 0;
-    for (int y = 5; y < 25; ++y)
-        for (int x = 5; x < 553 - 30; ++x)
-            if (image.getPixelAt (x, y).getRed() > 150)
-            {
-                left = juce::jmin (left, x);
-                right = juce::jmax (right, x);
-            }
+    const auto ink = inkColumns (image, { 5, 5, 553 - 30 - 5, 20 }, [] (juce::Colour c) { return c.getRed() > 150; });
+    const auto left = ink.getStart(), right = ink.getEnd() - 1;
     ASSERT_LT (left, right);
     EXPECT_NEAR ((left + right) / 2.0, (553 - 30) / 2.0, 3.0);
 

@@ -1,5 +1,5 @@
 #include "EditorTestSupport.h"
-#include "dsp/ValueText.h"
+#include "plugin/ValueText.h"
 #include "support/FuzzSeeds.h"
 #include "ui/Palette.h"
 

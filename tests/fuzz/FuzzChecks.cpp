@@ -1,7 +1,7 @@
 #include "fuzz/FuzzChecks.h"
-#include "dsp/ParameterLayout.h"
 #include "editor/PluginEditor.h"
-#include "dsp/ValueText.h"
+#include "plugin/ParameterLayout.h"
+#include "plugin/ValueText.h"
 #include "presets/SafeXml.h"
 
 #include <cfloat>

@@ -1,5 +1,5 @@
 #pragma once
-#include "processor/BrellumProcessor.h"
+#include "plugin/BrellumProcessor.h"
 
 #include <cstddef>
 #include <cstdint>

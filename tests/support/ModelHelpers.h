@@ -1,6 +1,6 @@
 #pragma once
-#include "dsp/ParameterLayout.h"
-#include "processor/BrellumProcessor.h"
+#include "plugin/BrellumProcessor.h"
+#include "plugin/ParameterLayout.h"
 #include "support/FuzzSeeds.h"
 
 #include <map>

@@ -38,25 +38,8 @@ juce::Colour bodyAt (juce::Colour base, int y, int h)
 /** Left and right ink columns from `fromX` on: pixels clearly brighter than the body. */
 juce::Range<int> inkColumns (const juce::Image& image, int fromX)
 {
-    int first = -1, last = -1;
-    for (int x = fromX; x < image.getWidth(); ++x)
-        for (int y = 3; y < image.getHeight() - 3; ++y)
-            if (image.getPixelAt (x, y).getRed() > 120)
-            {
-                if (first < 0)
-                    first = x;
-                last = x;
-            }
-    return { first, last + 1 };
-}
-
-int brightestRed (const juce::Image& image)
-{
-    int brightest = 0;
-    for (int x = 0; x < image.getWidth(); ++x)
-        for (int y = 0; y < image.getHeight(); ++y)
-            brightest = juce::jmax (brightest, (int) image.getPixelAt (x, y).getRed());
-    return brightest;
+    return br::test::inkColumns (image, { fromX, 3, image.getWidth() - fromX, image.getHeight() - 6 },
+                                 [] (juce::Colour c) { return c.getRed() > 120; });
 }
 
 /** Closest colour to `target` within one pixel of (x, y): thin strokes rarely cover a
@@ -227,9 +210,9 @@ TEST (ChoiceBox, DimsItsTextWhenDisabled)
     juce::Component parent;
     Boxed b ("sync");
     parent.addAndMakeVisible (b.box);
-    EXPECT_NEAR (brightestRed (br::test::paintComponent (b.box)), colours::boxText.getRed(), 8);
+    EXPECT_NEAR (br::test::brightestRed (br::test::paintComponent (b.box), b.box.getLocalBounds()), colours::boxText.getRed(), 8);
     parent.setEnabled (false);
-    EXPECT_NEAR (brightestRed (br::test::paintComponent (b.box)), colours::textDim.getRed(), 8);
+    EXPECT_NEAR (br::test::brightestRed (br::test::paintComponent (b.box), b.box.getLocalBounds()), colours::textDim.getRed(), 8);
 }
 
 TEST (ChoiceBox, DrawsTheWaveformOnAnAccentBodyWithAZeroLine)

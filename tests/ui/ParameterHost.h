@@ -1,5 +1,5 @@
 #pragma once
-#include "dsp/ParameterLayout.h"
+#include "plugin/ParameterLayout.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 

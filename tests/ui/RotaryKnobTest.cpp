@@ -46,18 +46,10 @@ int brightnessAt (const juce::Image& image, float angle, float radius)
 
 bool lit (const juce::Image& image, float angle) { return brightnessAt (image, angle, 25.5f) > 170; }
 
+/** Columns holding the label's glyphs, drawn on a transparent image. */
 juce::Range<int> inkColumns (const juce::Image& image, juce::Rectangle<int> area)
 {
-    int first = -1, last = -1;
-    for (int x = area.getX(); x < area.getRight(); ++x)
-        for (int y = area.getY(); y < area.getBottom(); ++y)
-            if (image.getPixelAt (x, y).getAlpha() > 100)
-            {
-                if (first < 0)
-                    first = x;
-                last = x;
-            }
-    return { first, last + 1 };
+    return br::test::inkColumns (image, area, [] (juce::Colour c) { return c.getAlpha() > 100; });
 }
 } // namespace
 

@@ -267,6 +267,35 @@ int colourDistance (juce::Colour a, juce::Colour b)
                        std::abs ((int) a.getBlue() - (int) b.getBlue()));
 }
 
+int brightestRed (const juce::Image& image, juce::Rectangle<int> area)
+{
+    int brightest = 0;
+    for (int y = area.getY(); y < area.getBottom(); ++y)
+        for (int x = area.getX(); x < area.getRight(); ++x)
+            brightest = juce::jmax (brightest, (int) image.getPixelAt (x, y).getRed());
+    return brightest;
+}
+
+bool hasInk (const juce::Image& image, juce::Rectangle<int> area, int minRed)
+{
+    return brightestRed (image, area) >= minRed;
+}
+
+juce::Range<int> inkColumns (const juce::Image& image, juce::Rectangle<int> area,
+                             const std::function<bool (juce::Colour)>& isInk)
+{
+    int first = -1, last = -1;
+    for (int x = area.getX(); x < area.getRight(); ++x)
+        for (int y = area.getY(); y < area.getBottom(); ++y)
+            if (isInk (image.getPixelAt (x, y)))
+            {
+                if (first < 0)
+                    first = x;
+                last = x;
+            }
+    return { first, last + 1 };
+}
+
 juce::Colour blend (juce::Colour under, juce::Colour over, float alpha)
 {
     const auto mix = [alpha] (juce::uint8 u, juce::uint8 o)

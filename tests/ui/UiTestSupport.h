@@ -39,6 +39,18 @@ void pumpPending();
 /** Per-channel distance between two colours, alpha included. */
 int colourDistance (juce::Colour a, juce::Colour b);
 
+/** The brightest red channel inside `area` of `image`: on our dark panels, text and
+    strokes are the only bright things, so this reads how bright they were drawn. */
+int brightestRed (const juce::Image& image, juce::Rectangle<int> area);
+
+/** True when some pixel inside `area` has a red channel of at least `minRed`. */
+bool hasInk (const juce::Image& image, juce::Rectangle<int> area, int minRed);
+
+/** The columns inside `area` from the first to the last holding a pixel that `isInk`
+    accepts, end exclusive; { -1, 0 } when there is none. */
+juce::Range<int> inkColumns (const juce::Image& image, juce::Rectangle<int> area,
+                             const std::function<bool (juce::Colour)>& isInk);
+
 /** `over` with `alpha` (0..255) composited onto opaque `under`. */
 juce::Colour blend (juce::Colour under, juce::Colour over, float alpha);
 

@@ -28,16 +28,6 @@ juce::Colour bodyAt (juce::Colour base, int y, int h)
     return base.brighter (0.08f).interpolatedWith (base.darker (0.15f), ((float) y + 0.5f) / (float) h);
 }
 
-/** Brightest red channel inside `area`: text is the only bright thing in a box. */
-int brightestRed (const juce::Image& image, juce::Rectangle<int> area)
-{
-    int brightest = 0;
-    for (int y = area.getY(); y < area.getBottom(); ++y)
-        for (int x = area.getX(); x < area.getRight(); ++x)
-            brightest = juce::jmax (brightest, (int) image.getPixelAt (x, y).getRed());
-    return brightest;
-}
-
 struct Box
 {
     Box()
@@ -128,8 +118,8 @@ TEST (ValueBox, ShowsItsTextBrightWhenEnabledAndDimWhenDisabled)
     const auto disabled = br::test::paintComponent (b.box);
 
     const juce::Rectangle<int> textArea (10, 4, 56, 19);
-    EXPECT_NEAR (brightestRed (enabled, textArea), colours::boxText.getRed(), 10);
-    EXPECT_NEAR (brightestRed (disabled, textArea), br::test::blend (bodyAt (colours::box, 13, 27), colours::textDim, 0xBF).getRed(), 10);
+    EXPECT_NEAR (br::test::brightestRed (enabled, textArea), colours::boxText.getRed(), 10);
+    EXPECT_NEAR (br::test::brightestRed (disabled, textArea), br::test::blend (bodyAt (colours::box, 13, 27), colours::textDim, 0xBF).getRed(), 10);
 }
 
 TEST (ValueBox, PaintsTheDisplayTextInsteadOfTheValueWhenItHasOne)

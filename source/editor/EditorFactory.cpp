@@ -1,3 +1,0 @@
-#include "editor/PluginEditor.h"
-
-juce::AudioProcessorEditor* BrellumProcessor::createEditor() { return new BrellumEditor (*this); }
