@@ -5,10 +5,13 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <limits>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace br
@@ -41,17 +44,25 @@ bool hasNonSpace (const std::string& text)
     return false;
 }
 
+void appendUtf8 (std::string& text, std::uint32_t c)
+{
+    char bytes[4];
+    const auto numBytes = juce::CharPointer_UTF8 (bytes).getBytesRequiredFor (juce::juce_wchar (c));
+    juce::CharPointer_UTF8 (bytes).write (juce::juce_wchar (c));
+    text.append (bytes, numBytes);
+}
+
 /** An attribute value as written, which expat has already checked, with its references
     expanded but its line breaks and tabs kept (expat turns those into spaces, the
-    framework's parser does not). */
-juce::String expandReferences (std::string_view raw)
+    framework's parser does not). UTF-8. */
+std::string expandReferences (std::string_view raw)
 {
-    juce::String value;
+    std::string value;
 
     while (! raw.empty())
     {
         const auto amp = raw.find ('&');
-        value += juce::String::fromUTF8 (raw.data(), int (std::min (amp, raw.size())));
+        value.append (raw.data(), std::min (amp, raw.size()));
 
         if (amp == std::string_view::npos)
             break;
@@ -74,12 +85,252 @@ juce::String expandReferences (std::string_view raw)
         {
             const bool hex = name.size() > 1 && name[1] == 'x';
             const auto digits = std::string (name.substr (hex ? 2 : 1));
-            value += juce::String::charToString (juce::juce_wchar (std::stoul (digits, nullptr, hex ? 16 : 10)));
+            appendUtf8 (value, std::uint32_t (std::stoul (digits, nullptr, hex ? 16 : 10)));
         }
     }
 
     return value;
 }
+
+/** The framework's writer puts every character outside its small table of plain ones
+    as a numeric reference, and so writes "&#1;" for a control character typed or
+    pasted into a preset name, or "&#65535;" for a noncharacter: references XML forbids
+    and expat refuses, though the framework's parser read them (to the character, and
+    &#0; to nothing). A document refused for one is read a second time with each such
+    reference in text and attribute values replaced by a stand-in, a private-use
+    character of the block U+10F000 to U+10FFFF at an offset that names the forbidden
+    one, and the stand-ins are turned back where text and values are taken.
+
+    A character of that block which the document holds itself (written raw or as a
+    reference) is then marked by the escape stand-in in front of it, so it reads as
+    itself: a name may hold any character, and the writer puts these as references
+    too. */
+namespace standIns
+{
+constexpr std::uint32_t blockStart = 0x10f000;
+constexpr std::uint32_t escape = 0x400;
+
+bool isForbidden (std::uint32_t c)
+{
+    return (c < 0x20 && c != '\t' && c != '\n' && c != '\r') || (c >= 0xd800 && c <= 0xdfff) || c == 0xfffe
+           || c == 0xffff;
+}
+
+/** Controls at 0 to 0x1f, U+FFFE and U+FFFF at 0x3fe and 0x3ff, surrogates at 0x800 to 0xfff. */
+std::uint32_t offsetOf (std::uint32_t forbidden)
+{
+    return forbidden < 0x20 ? forbidden : forbidden >= 0xfffe ? forbidden - 0xfc00 : forbidden - 0xd000;
+}
+
+std::uint32_t forbiddenAt (std::uint32_t offset)
+{
+    return offset < 0x20 ? offset : offset < 0x800 ? offset + 0xfc00 : offset + 0xd000;
+}
+
+bool isStandIn (std::uint32_t offset) { return isForbidden (forbiddenAt (offset)) && offsetOf (forbiddenAt (offset)) == offset; }
+
+/** A character of the block, written raw in UTF-8 as F4 8F followed by two
+    continuation bytes, and its offset in the block. */
+bool isInBlock (std::string_view text, std::size_t at, std::uint32_t& offset)
+{
+    if (at + 4 > text.size() || (unsigned char) text[at] != 0xf4 || (unsigned char) text[at + 1] != 0x8f
+        || ((unsigned char) text[at + 2] & 0xc0) != 0x80 || ((unsigned char) text[at + 3] & 0xc0) != 0x80)
+        return false;
+
+    offset = std::uint32_t (((unsigned char) text[at + 2] & 0x3f) << 6) | ((unsigned char) text[at + 3] & 0x3f);
+    return true;
+}
+
+/** The length of a character reference ("&#65;", "&#x41;") at `at` and its code, capped
+    past Unicode; 0 when there is none. */
+std::size_t readReference (std::string_view text, std::size_t at, std::uint32_t& code)
+{
+    auto end = at + 2;
+    if (end > text.size() || text[at] != '&' || text[at + 1] != '#')
+        return 0;
+
+    const bool hex = end < text.size() && text[end] == 'x';
+    end += hex ? 1 : 0;
+    const auto digitsStart = end;
+    code = 0;
+
+    for (; end < text.size(); ++end)
+    {
+        const auto digit = hex ? juce::CharacterFunctions::getHexDigitValue (juce::juce_wchar (text[end]))
+                               : (text[end] >= '0' && text[end] <= '9' ? text[end] - '0' : -1);
+        if (digit < 0)
+            break;
+
+        code = std::min (code * (hex ? 16u : 10u) + std::uint32_t (digit), 0x110000u);
+    }
+
+    return end > digitsStart && end < text.size() && text[end] == ';' ? end + 1 - at : 0;
+}
+
+/** The document with stand-ins, and where its length changed: at each offset in the new
+    text, how many bytes the original had more up to there. */
+struct Rewritten
+{
+    std::string text;
+    std::vector<std::pair<std::size_t, std::ptrdiff_t>> shifts;
+    bool replacedAny = false;
+
+    /** The bytes from `begin` to `end` of the new text had in the original. */
+    std::size_t originalLength (std::size_t begin, std::size_t end) const
+    {
+        const auto shiftAt = [this] (std::size_t offset)
+        {
+            const auto after = std::upper_bound (shifts.begin(), shifts.end(), offset,
+                                                 [] (std::size_t o, const auto& shift) { return o < shift.first; });
+            return after == shifts.begin() ? std::ptrdiff_t (0) : std::prev (after)->second;
+        };
+
+        return std::size_t (std::ptrdiff_t (end - begin) + shiftAt (end) - shiftAt (begin));
+    }
+};
+
+/** One pass over the document that knows where it is, as expat's tokenizer does in a
+    well-formed one: references are replaced in text and in quoted attribute values
+    only, never inside comments, CDATA sections or instructions, where they are text as
+    written. Anything else starting with "<!" is a DOCTYPE, refused anyway, and the
+    rest is left as it is. */
+Rewritten rewrite (std::string_view text)
+{
+    Rewritten result;
+    auto& out = result.text;
+    out.reserve (text.size() + 64);
+
+    enum
+    {
+        content,
+        tag,
+        value
+    } where = content;
+    char quote = 0;
+    std::size_t at = 0;
+
+    const auto copyPast = [&] (std::string_view terminator, std::size_t from)
+    {
+        const auto found = text.find (terminator, from);
+        const auto end = found == std::string_view::npos ? text.size() : found + terminator.size();
+        out.append (text.data() + at, end - at);
+        at = end;
+    };
+
+    const auto replaced = [&] (std::size_t originalEnd)
+    {
+        at = originalEnd;
+        result.shifts.emplace_back (out.size(), std::ptrdiff_t (at) - std::ptrdiff_t (out.size()));
+    };
+
+    while (at < text.size())
+    {
+        const auto c = text[at];
+        std::uint32_t code = 0, offset = 0;
+
+        if (where == tag)
+        {
+            if (c == '"' || c == '\'')
+                where = value, quote = c;
+            else if (c == '>')
+                where = content;
+
+            out += c;
+            ++at;
+        }
+        else if (where == value && c == quote)
+        {
+            where = tag;
+            out += c;
+            ++at;
+        }
+        else if (where == content && c == '<')
+        {
+            const auto rest = text.substr (at);
+            if (rest.substr (0, 4) == "<!--")
+                copyPast ("-->", at + 4);
+            else if (rest.substr (0, 9) == "<![CDATA[")
+                copyPast ("]]>", at + 9);
+            else if (rest.substr (0, 2) == "<?")
+                copyPast ("?>", at + 2);
+            else if (rest.substr (0, 2) == "<!")
+                copyPast ({}, text.size());
+            else
+            {
+                where = tag;
+                out += c;
+                ++at;
+            }
+        }
+        else if (const auto length = c == '&' ? readReference (text, at, code) : 0; length > 0 && isForbidden (code))
+        {
+            appendUtf8 (out, blockStart + offsetOf (code));
+            result.replacedAny = true;
+            replaced (at + length);
+        }
+        else if (length > 0 && code >= blockStart && code <= 0x10ffff)
+        {
+            appendUtf8 (out, blockStart + escape);
+            appendUtf8 (out, code);
+            replaced (at + length);
+        }
+        else if (isInBlock (text, at, offset))
+        {
+            appendUtf8 (out, blockStart + escape);
+            out.append (text.data() + at, 4);
+            replaced (at + 4);
+        }
+        else
+        {
+            out += c;
+            ++at;
+        }
+    }
+
+    return result;
+}
+
+/** Text or a value from the second reading, its stand-ins turned back into the
+    characters they stand for, as the framework's parser reads them (&#0; to nothing). */
+juce::String restore (std::string_view text)
+{
+    std::string restored;
+    restored.reserve (text.size());
+
+    for (std::size_t at = 0; at < text.size();)
+    {
+        const auto* lead = static_cast<const char*> (std::memchr (text.data() + at, 0xf4, text.size() - at));
+        const auto next = lead == nullptr ? text.size() : std::size_t (lead - text.data());
+        restored.append (text.data() + at, next - at);
+        at = next;
+
+        std::uint32_t offset = 0;
+        if (at == text.size())
+            break;
+
+        if (! isInBlock (text, at, offset))
+        {
+            restored += text[at++];
+        }
+        else if (offset == escape && at + 8 <= text.size())
+        {
+            restored.append (text.data() + at + 4, 4);
+            at += 8;
+        }
+        else
+        {
+            if (! isStandIn (offset))
+                restored.append (text.data() + at, 4);
+            else if (forbiddenAt (offset) != 0)
+                appendUtf8 (restored, forbiddenAt (offset));
+
+            at += 4;
+        }
+    }
+
+    return juce::String::fromUTF8 (restored.data(), int (restored.size()));
+}
+} // namespace standIns
 
 /** The framework's shared form (an identifier, a string) of the last texts seen, one per
     slot of a small table indexed by a hash of the text. */
@@ -130,6 +381,13 @@ public:
     {
     }
 
+    /** The second reading, of a document with stand-ins. */
+    TreeBuilder (const standIns::Rewritten& rewritten, const XmlLimits& limitsToUse)
+        : TreeBuilder (rewritten.text.data(), rewritten.text.size(), limitsToUse)
+    {
+        withStandIns = &rewritten;
+    }
+
     ~TreeBuilder()
     {
         if (parser != nullptr)
@@ -156,10 +414,17 @@ public:
         XML_SetEntityDeclHandler (parser, refuseEntity);
 
         if (XML_Parse (parser, text, int (length), XML_TRUE) != XML_STATUS_OK || refused || open.size() != 0)
+        {
+            refusedForReference = ! refused && XML_GetErrorCode (parser) == XML_ERROR_BAD_CHAR_REF;
             return {};
+        }
 
         return std::move (root);
     }
+
+    /** Whether expat refused a character reference: one that XML forbids, or one past
+        Unicode. */
+    bool wasRefusedForReference() const { return refusedForReference; }
 
 private:
     struct Open
@@ -176,7 +441,8 @@ private:
     std::unique_ptr<juce::XmlElement> root;
     std::string pendingText;
     XML_Index cdataStart = -1;
-    bool refused = false;
+    bool refused = false, refusedForReference = false;
+    const standIns::Rewritten* withStandIns = nullptr;
 
     // Our documents repeat a handful of names and short values thousands of times. The
     // framework shares equal strings by reference counting, but keeps names in a global
@@ -194,11 +460,15 @@ private:
                                  { return isAscii (newName) ? juce::Identifier (newName) : juce::Identifier(); });
     }
 
+    juce::String textOf (std::string_view utf8) const
+    {
+        return withStandIns != nullptr ? standIns::restore (utf8) : juce::String::fromUTF8 (utf8.data(), int (utf8.size()));
+    }
+
     juce::String valueFor (const char* value)
     {
         const auto numBytes = std::strlen (value);
-        const auto make = [] (const char* newValue, std::size_t size)
-        { return juce::String::fromUTF8 (newValue, int (size)); };
+        const auto make = [this] (const char* newValue, std::size_t size) { return textOf ({ newValue, size }); };
 
         if (numBytes > maxSharedValueBytes)
             return make (value, numBytes);
@@ -218,7 +488,14 @@ private:
         in the framework's parser, a run that is only white space is dropped. */
     void flushText()
     {
-        if (! pendingText.empty() && hasNonSpace (pendingText))
+        if (withStandIns != nullptr && ! pendingText.empty())
+        {
+            // Restored controls may be white space to the framework (a vertical tab is).
+            const auto content = textOf (pendingText);
+            if (content.containsNonWhitespaceChars())
+                addChild (juce::XmlElement::createTextElement (content));
+        }
+        else if (! pendingText.empty() && hasNonSpace (pendingText))
         {
             const auto content = juce::String::fromUTF8 (pendingText.data(), int (pendingText.size()));
             addChild (juce::XmlElement::createTextElement (content));
@@ -239,6 +516,16 @@ private:
             return {};
 
         return { text + start, std::size_t (count) };
+    }
+
+    /** The bytes a part of the text had as the document was written, before stand-ins. */
+    std::size_t writtenLength (std::string_view part) const
+    {
+        if (withStandIns == nullptr)
+            return part.size();
+
+        const auto begin = std::size_t (part.data() - text);
+        return withStandIns->originalLength (begin, begin + part.size());
     }
 
     static void startElement (void* userData, const XML_Char* name, const XML_Char** attributes)
@@ -279,13 +566,13 @@ private:
             const auto written = raw.substr (at + 1, end - at - 1);
             at = end + 1;
 
-            if (written.size() > self.limits.maxAttributeBytes)
+            if (self.writtenLength (written) > self.limits.maxAttributeBytes)
                 return self.refuse();
 
             const auto spaceKept = std::any_of (written.begin(), written.end(),
                                                 [] (char c) { return c == '\t' || c == '\n' || c == '\r'; });
-            element->setAttribute (*attributeName,
-                                   spaceKept ? expandReferences (written) : self.valueFor (attribute[1]));
+            element->setAttribute (*attributeName, spaceKept ? self.textOf (expandReferences (written))
+                                                             : self.valueFor (attribute[1]));
         }
 
         self.open.push_back ({ std::move (element), {} });
@@ -403,7 +690,15 @@ std::unique_ptr<juce::XmlElement> parseXmlSafely (const void* data, std::size_t 
     if (length == 0 || *text != '<')
         return {};
 
-    return TreeBuilder (text, length, limits).run();
+    TreeBuilder reader (text, length, limits);
+    if (auto tree = reader.run(); tree != nullptr || ! reader.wasRefusedForReference())
+        return tree;
+
+    const auto rewritten = standIns::rewrite ({ text, length });
+    if (! rewritten.replacedAny)
+        return {};
+
+    return TreeBuilder (rewritten, limits).run();
 }
 
 std::unique_ptr<juce::XmlElement> parseXmlFileSafely (const juce::File& file, const XmlLimits& limits)

@@ -27,7 +27,10 @@ struct XmlLimits
     strictly valid UTF-8 (whatever encoding its declaration names), with ASCII element
     and attribute names and within `limits`. Every DOCTYPE is refused, so no entity is
     ever defined, expanded or fetched: only the five predefined ones and character
-    references exist.
+    references exist. References to the characters XML forbids (controls other than tab
+    and line ends, U+FFFE, U+FFFF, surrogates), which the framework's writer puts for
+    them in a preset name, read as the framework's parser reads them: to the character,
+    and &#0; to nothing.
 
     The tree is the one juce::XmlDocument builds for the same text: attribute values
     as written (line breaks and tabs kept), text between elements that is only white
