@@ -127,7 +127,10 @@ std::uint32_t forbiddenAt (std::uint32_t offset)
     return offset < 0x20 ? offset : offset < 0x800 ? offset + 0xfc00 : offset + 0xd000;
 }
 
-bool isStandIn (std::uint32_t offset) { return isForbidden (forbiddenAt (offset)) && offsetOf (forbiddenAt (offset)) == offset; }
+bool isStandIn (std::uint32_t offset)
+{
+    return isForbidden (forbiddenAt (offset)) && offsetOf (forbiddenAt (offset)) == offset;
+}
 
 /** A character of the block, written raw in UTF-8 as F4 8F followed by two
     continuation bytes, and its offset in the block. */
@@ -462,7 +465,8 @@ private:
 
     juce::String textOf (std::string_view utf8) const
     {
-        return withStandIns != nullptr ? standIns::restore (utf8) : juce::String::fromUTF8 (utf8.data(), int (utf8.size()));
+        return withStandIns != nullptr ? standIns::restore (utf8)
+                                        : juce::String::fromUTF8 (utf8.data(), int (utf8.size()));
     }
 
     juce::String valueFor (const char* value)

@@ -412,7 +412,8 @@ TEST (SafeXml, ReadsReferencesToCharactersXmlForbidsAsTheFrameworkDoes)
         { "single quotes", "<a x='&#1;\"'/>" },
         { "entities between them", "<a x=\"&#1;&amp;&#2;&lt;\">&gt;&#3;&quot;</a>" },
         { "private-use characters, raw and as references, beside them",
-          "<a x=\"\xf4\x8f\x80\x81&#1;&#x10F400;\xf4\x8f\x90\x80\">&#1110017;\xf4\x8f\xbf\xbf&#2;\xf4\x8f\x80\x82</a>" },
+          "<a x=\"\xf4\x8f\x80\x81&#1;&#x10F400;\xf4\x8f\x90\x80\">"
+          "&#1110017;\xf4\x8f\xbf\xbf&#2;\xf4\x8f\x80\x82</a>" },
         { "private-use characters raw beside line breaks in a value", "<a x=\"\xf4\x8f\x80\x81\n&#1;&#x10f001;\"/>" },
         { "comments, CDATA and instructions keep what they hold",
           "<?p &#1;?><!-- &#1; \xf4\x8f\x80\x81 --><a><!-- &#2; --><![CDATA[&#3; &#x10f001; \xf4\x8f\x80\x81]]>"
@@ -443,5 +444,6 @@ TEST (SafeXml, ReadsReferencesToCharactersXmlForbidsAsTheFrameworkDoes)
     const auto privateUse = read ("<a x=\"&#x10F001;&#1;\xf4\x8f\x90\x80\"/>");
     ASSERT_NE (privateUse, nullptr);
     EXPECT_EQ (privateUse->getStringAttribute ("x"),
-               juce::String::charToString (0x10f001) + juce::String::charToString (1) + juce::String::charToString (0x10f400));
+               juce::String::charToString (0x10f001) + juce::String::charToString (1)
+                   + juce::String::charToString (0x10f400));
 }
