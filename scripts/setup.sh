@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build ccache pkg-config git
     juce-modules-source libjuce-doc
-    libasound2-dev libjack-jackd2-dev libfreetype-dev libfontconfig1-dev
+    libasound2-dev libjack-jackd2-dev libexpat1-dev libfreetype-dev libfontconfig1-dev
     libx11-dev libxcomposite-dev libxcursor-dev libxext-dev libxinerama-dev libxrandr-dev libxrender-dev
     libgl-dev libcurl4-openssl-dev libgtk-3-dev libwebkit2gtk-4.0-dev libpng-dev libjpeg-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev

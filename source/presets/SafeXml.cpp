@@ -1,417 +1,658 @@
 #include "presets/SafeXml.h"
 
+#include <expat.h>
+
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <limits>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace br
 {
 namespace
 {
-bool isStrictUtf8 (const unsigned char* p, const unsigned char* end)
+bool isXmlSpace (char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+bool isAscii (const char* text)
 {
-    while (p < end)
-    {
-        const auto lead = *p;
-
-        if (lead == 0)
+    for (; *text != 0; ++text)
+        if ((unsigned char) *text >= 0x80)
             return false;
-
-        if (lead < 0x80)
-        {
-            ++p;
-            continue;
-        }
-
-        int extra = 0;
-        std::uint32_t codePoint = 0;
-        std::uint32_t smallest = 0;
-
-        if ((lead & 0xe0) == 0xc0)
-        {
-            extra = 1;
-            codePoint = lead & 0x1fu;
-            smallest = 0x80;
-        }
-        else if ((lead & 0xf0) == 0xe0)
-        {
-            extra = 2;
-            codePoint = lead & 0x0fu;
-            smallest = 0x800;
-        }
-        else if ((lead & 0xf8) == 0xf0)
-        {
-            extra = 3;
-            codePoint = lead & 0x07u;
-            smallest = 0x10000;
-        }
-        else
-        {
-            return false;
-        }
-
-        if (end - p <= extra)
-            return false;
-
-        for (int i = 1; i <= extra; ++i)
-        {
-            if ((p[i] & 0xc0) != 0x80)
-                return false;
-
-            codePoint = (codePoint << 6) | (p[i] & 0x3fu);
-        }
-
-        // Overlong forms, surrogates and values past Unicode are what let two decoders
-        // disagree about where a character ends.
-        if (codePoint < smallest || codePoint > 0x10ffff || (codePoint >= 0xd800 && codePoint <= 0xdfff))
-            return false;
-
-        p += extra + 1;
-    }
 
     return true;
 }
 
-/** Walks the text once, keeping the open element names on an explicit stack. */
-class Checker
+/** The framework's test for text worth keeping: any character that is not white space. */
+bool hasNonSpace (const std::string& text)
 {
-public:
-    Checker (const unsigned char* begin, const unsigned char* end, const XmlLimits& limitsToUse)
-        : p (begin), last (end), limits (limitsToUse)
+    for (const auto c : text)
     {
+        if ((unsigned char) c >= 0x80)
+            return juce::String::fromUTF8 (text.data(), int (text.size())).containsNonWhitespaceChars();
+
+        if (! isXmlSpace (c))
+            return true;
     }
 
-    bool run()
+    return false;
+}
+
+void appendUtf8 (std::string& text, std::uint32_t c)
+{
+    char bytes[4];
+    const auto numBytes = juce::CharPointer_UTF8 (bytes).getBytesRequiredFor (juce::juce_wchar (c));
+    juce::CharPointer_UTF8 (bytes).write (juce::juce_wchar (c));
+    text.append (bytes, numBytes);
+}
+
+/** An attribute value as written, which expat has already checked, with its references
+    expanded but its line breaks and tabs kept (expat turns those into spaces, the
+    framework's parser does not). UTF-8. */
+std::string expandReferences (std::string_view raw)
+{
+    std::string value;
+
+    while (! raw.empty())
     {
-        if (! skipMisc())
-            return false;
+        const auto amp = raw.find ('&');
+        value.append (raw.data(), std::min (amp, raw.size()));
 
-        if (atEnd() || *p != '<' || ! readElements())
-            return false;
+        if (amp == std::string_view::npos)
+            break;
 
-        return skipMisc() && atEnd();
+        const auto semicolon = raw.find (';', amp);
+        const auto name = raw.substr (amp + 1, semicolon - amp - 1);
+        raw.remove_prefix (semicolon + 1);
+
+        if (name == "amp")
+            value += '&';
+        else if (name == "lt")
+            value += '<';
+        else if (name == "gt")
+            value += '>';
+        else if (name == "quot")
+            value += '"';
+        else if (name == "apos")
+            value += '\'';
+        else
+        {
+            const bool hex = name.size() > 1 && name[1] == 'x';
+            const auto digits = std::string (name.substr (hex ? 2 : 1));
+            appendUtf8 (value, std::uint32_t (std::stoul (digits, nullptr, hex ? 16 : 10)));
+        }
+    }
+
+    return value;
+}
+
+/** The framework's writer puts every character outside its small table of plain ones
+    as a numeric reference, and so writes "&#1;" for a control character typed or
+    pasted into a preset name, or "&#65535;" for a noncharacter: references XML forbids
+    and expat refuses, though the framework's parser read them (to the character, and
+    &#0; to nothing). A document refused for one is read a second time with each such
+    reference in text and attribute values replaced by a stand-in, a private-use
+    character of the block U+10F000 to U+10FFFF at an offset that names the forbidden
+    one, and the stand-ins are turned back where text and values are taken.
+
+    A character of that block which the document holds itself (written raw or as a
+    reference) is then marked by the escape stand-in in front of it, so it reads as
+    itself: a name may hold any character, and the writer puts these as references
+    too. */
+namespace standIns
+{
+constexpr std::uint32_t blockStart = 0x10f000;
+constexpr std::uint32_t escape = 0x400;
+
+bool isForbidden (std::uint32_t c)
+{
+    return (c < 0x20 && c != '\t' && c != '\n' && c != '\r') || (c >= 0xd800 && c <= 0xdfff) || c == 0xfffe
+           || c == 0xffff;
+}
+
+/** Controls at 0 to 0x1f, U+FFFE and U+FFFF at 0x3fe and 0x3ff, surrogates at 0x800 to 0xfff. */
+std::uint32_t offsetOf (std::uint32_t forbidden)
+{
+    return forbidden < 0x20 ? forbidden : forbidden >= 0xfffe ? forbidden - 0xfc00 : forbidden - 0xd000;
+}
+
+std::uint32_t forbiddenAt (std::uint32_t offset)
+{
+    return offset < 0x20 ? offset : offset < 0x800 ? offset + 0xfc00 : offset + 0xd000;
+}
+
+bool isStandIn (std::uint32_t offset)
+{
+    return isForbidden (forbiddenAt (offset)) && offsetOf (forbiddenAt (offset)) == offset;
+}
+
+/** A character of the block, written raw in UTF-8 as F4 8F followed by two
+    continuation bytes, and its offset in the block. */
+bool isInBlock (std::string_view text, std::size_t at, std::uint32_t& offset)
+{
+    if (at + 4 > text.size() || (unsigned char) text[at] != 0xf4 || (unsigned char) text[at + 1] != 0x8f
+        || ((unsigned char) text[at + 2] & 0xc0) != 0x80 || ((unsigned char) text[at + 3] & 0xc0) != 0x80)
+        return false;
+
+    offset = std::uint32_t (((unsigned char) text[at + 2] & 0x3f) << 6) | ((unsigned char) text[at + 3] & 0x3f);
+    return true;
+}
+
+/** The length of a character reference ("&#65;", "&#x41;") at `at` and its code, capped
+    past Unicode; 0 when there is none. */
+std::size_t readReference (std::string_view text, std::size_t at, std::uint32_t& code)
+{
+    auto end = at + 2;
+    if (end > text.size() || text[at] != '&' || text[at + 1] != '#')
+        return 0;
+
+    const bool hex = end < text.size() && text[end] == 'x';
+    end += hex ? 1 : 0;
+    const auto digitsStart = end;
+    code = 0;
+
+    for (; end < text.size(); ++end)
+    {
+        const auto digit = hex ? juce::CharacterFunctions::getHexDigitValue (juce::juce_wchar (text[end]))
+                               : (text[end] >= '0' && text[end] <= '9' ? text[end] - '0' : -1);
+        if (digit < 0)
+            break;
+
+        code = std::min (code * (hex ? 16u : 10u) + std::uint32_t (digit), 0x110000u);
+    }
+
+    return end > digitsStart && end < text.size() && text[end] == ';' ? end + 1 - at : 0;
+}
+
+/** The document with stand-ins, and where its length changed: at each offset in the new
+    text, how many bytes the original had more up to there. */
+struct Rewritten
+{
+    std::string text;
+    std::vector<std::pair<std::size_t, std::ptrdiff_t>> shifts;
+    bool replacedAny = false;
+
+    /** The bytes from `begin` to `end` of the new text had in the original. */
+    std::size_t originalLength (std::size_t begin, std::size_t end) const
+    {
+        const auto shiftAt = [this] (std::size_t offset)
+        {
+            const auto after = std::upper_bound (shifts.begin(), shifts.end(), offset,
+                                                 [] (std::size_t o, const auto& shift) { return o < shift.first; });
+            return after == shifts.begin() ? std::ptrdiff_t (0) : std::prev (after)->second;
+        };
+
+        return std::size_t (std::ptrdiff_t (end - begin) + shiftAt (end) - shiftAt (begin));
+    }
+};
+
+/** One pass over the document that knows where it is, as expat's tokenizer does in a
+    well-formed one: references are replaced in text and in quoted attribute values
+    only, never inside comments, CDATA sections or instructions, where they are text as
+    written. Anything else starting with "<!" is a DOCTYPE, refused anyway, and the
+    rest is left as it is. */
+Rewritten rewrite (std::string_view text)
+{
+    Rewritten result;
+    auto& out = result.text;
+    out.reserve (text.size() + 64);
+
+    enum
+    {
+        content,
+        tag,
+        value
+    } where = content;
+    char quote = 0;
+    std::size_t at = 0;
+
+    const auto copyPast = [&] (std::string_view terminator, std::size_t from)
+    {
+        const auto found = text.find (terminator, from);
+        const auto end = found == std::string_view::npos ? text.size() : found + terminator.size();
+        out.append (text.data() + at, end - at);
+        at = end;
+    };
+
+    const auto replaced = [&] (std::size_t originalEnd)
+    {
+        at = originalEnd;
+        result.shifts.emplace_back (out.size(), std::ptrdiff_t (at) - std::ptrdiff_t (out.size()));
+    };
+
+    while (at < text.size())
+    {
+        const auto c = text[at];
+        std::uint32_t code = 0, offset = 0;
+
+        if (where == tag)
+        {
+            if (c == '"' || c == '\'')
+                where = value, quote = c;
+            else if (c == '>')
+                where = content;
+
+            out += c;
+            ++at;
+        }
+        else if (where == value && c == quote)
+        {
+            where = tag;
+            out += c;
+            ++at;
+        }
+        else if (where == content && c == '<')
+        {
+            const auto rest = text.substr (at);
+            if (rest.substr (0, 4) == "<!--")
+                copyPast ("-->", at + 4);
+            else if (rest.substr (0, 9) == "<![CDATA[")
+                copyPast ("]]>", at + 9);
+            else if (rest.substr (0, 2) == "<?")
+                copyPast ("?>", at + 2);
+            else if (rest.substr (0, 2) == "<!")
+                copyPast ({}, text.size());
+            else
+            {
+                where = tag;
+                out += c;
+                ++at;
+            }
+        }
+        else if (const auto length = c == '&' ? readReference (text, at, code) : 0; length > 0 && isForbidden (code))
+        {
+            appendUtf8 (out, blockStart + offsetOf (code));
+            result.replacedAny = true;
+            replaced (at + length);
+        }
+        else if (length > 0 && code >= blockStart && code <= 0x10ffff)
+        {
+            appendUtf8 (out, blockStart + escape);
+            appendUtf8 (out, code);
+            replaced (at + length);
+        }
+        else if (isInBlock (text, at, offset))
+        {
+            appendUtf8 (out, blockStart + escape);
+            out.append (text.data() + at, 4);
+            replaced (at + 4);
+        }
+        else
+        {
+            out += c;
+            ++at;
+        }
+    }
+
+    return result;
+}
+
+/** Text or a value from the second reading, its stand-ins turned back into the
+    characters they stand for, as the framework's parser reads them (&#0; to nothing). */
+juce::String restore (std::string_view text)
+{
+    std::string restored;
+    restored.reserve (text.size());
+
+    for (std::size_t at = 0; at < text.size();)
+    {
+        const auto* lead = static_cast<const char*> (std::memchr (text.data() + at, 0xf4, text.size() - at));
+        const auto next = lead == nullptr ? text.size() : std::size_t (lead - text.data());
+        restored.append (text.data() + at, next - at);
+        at = next;
+
+        std::uint32_t offset = 0;
+        if (at == text.size())
+            break;
+
+        if (! isInBlock (text, at, offset))
+        {
+            restored += text[at++];
+        }
+        else if (offset == escape && at + 8 <= text.size())
+        {
+            restored.append (text.data() + at + 4, 4);
+            at += 8;
+        }
+        else
+        {
+            if (! isStandIn (offset))
+                restored.append (text.data() + at, 4);
+            else if (forbiddenAt (offset) != 0)
+                appendUtf8 (restored, forbiddenAt (offset));
+
+            at += 4;
+        }
+    }
+
+    return juce::String::fromUTF8 (restored.data(), int (restored.size()));
+}
+} // namespace standIns
+
+/** The framework's shared form (an identifier, a string) of the last texts seen, one per
+    slot of a small table indexed by a hash of the text. */
+template <typename Shared>
+class RecentTexts
+{
+public:
+    /** The shared form of `text`, made by `make` unless its slot holds it already; good
+        until the next call. */
+    template <typename Make>
+    const Shared* find (const char* text, std::size_t length, Make&& make)
+    {
+        std::uint32_t hash = 2166136261u; // FNV-1a
+        for (std::size_t i = 0; i < length; ++i)
+            hash = (hash ^ (unsigned char) text[i]) * 16777619u;
+
+        auto& slot = slots[hash % slots.size()];
+        if (! slot.used || slot.text.size() != length || std::memcmp (slot.text.data(), text, length) != 0)
+        {
+            slot.text.assign (text, length);
+            slot.shared = make (text, length);
+            slot.used = true;
+        }
+
+        return &slot.shared;
     }
 
 private:
-    const unsigned char* p;
-    const unsigned char* const last;
-    const XmlLimits& limits;
-
-    struct Name
+    struct Slot
     {
-        const unsigned char* start;
-        std::size_t length;
+        std::string text;
+        Shared shared;
+        bool used = false;
     };
-    std::vector<Name> open;
+    std::array<Slot, 64> slots;
+};
 
-    bool atEnd() const { return p >= last; }
+/** Values up to this long are shared: their text fits beside them without allocation. */
+constexpr std::size_t maxSharedValueBytes = 15;
 
-    bool startsWith (const char* text) const
+/** Builds the tree in expat's callbacks, keeping the open elements on an explicit
+    stack. Any limit broken stops the parser and marks the document refused. */
+class TreeBuilder
+{
+public:
+    TreeBuilder (const char* textToRead, std::size_t numBytes, const XmlLimits& limitsToUse)
+        : text (textToRead), length (numBytes), limits (limitsToUse)
     {
-        const auto length = std::strlen (text);
-        return std::size_t (last - p) >= length && std::memcmp (p, text, length) == 0;
     }
 
-    /** Moves past the next `terminator`, searching from the current position. */
-    bool skipPast (const char* terminator)
+    /** The second reading, of a document with stand-ins. */
+    TreeBuilder (const standIns::Rewritten& rewritten, const XmlLimits& limitsToUse)
+        : TreeBuilder (rewritten.text.data(), rewritten.text.size(), limitsToUse)
     {
-        const auto length = std::strlen (terminator);
+        withStandIns = &rewritten;
+    }
 
-        for (auto* q = p; std::size_t (last - q) >= length; ++q)
+    ~TreeBuilder()
+    {
+        if (parser != nullptr)
+            XML_ParserFree (parser);
+    }
+
+    std::unique_ptr<juce::XmlElement> run()
+    {
+        // Naming the encoding overrides whatever the declaration says: our documents are
+        // UTF-8, and a file that claims otherwise is read as UTF-8 all the same.
+        parser = XML_ParserCreate ("UTF-8");
+        if (parser == nullptr)
+            return {};
+
+        XML_SetUserData (parser, this);
+        XML_SetElementHandler (parser, startElement, endElement);
+        XML_SetCharacterDataHandler (parser, characters);
+        XML_SetCdataSectionHandler (parser, startCdata, endCdata);
+        XML_SetProcessingInstructionHandler (parser, instruction);
+        // With no DOCTYPE, no entity can be declared, so neither an external one nor a
+        // billion laughs can get in. No external entity handler is set either: expat
+        // never opens a file or a URL by itself.
+        XML_SetStartDoctypeDeclHandler (parser, refuseDoctype);
+        XML_SetEntityDeclHandler (parser, refuseEntity);
+
+        if (XML_Parse (parser, text, int (length), XML_TRUE) != XML_STATUS_OK || refused || open.size() != 0)
         {
-            if (std::memcmp (q, terminator, length) == 0)
-            {
-                p = q + length;
-                return true;
-            }
+            refusedForReference = ! refused && XML_GetErrorCode (parser) == XML_ERROR_BAD_CHAR_REF;
+            return {};
         }
 
-        return false;
+        return std::move (root);
     }
 
-    static bool isSpace (unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+    /** Whether expat refused a character reference: one that XML forbids, or one past
+        Unicode. */
+    bool wasRefusedForReference() const { return refusedForReference; }
 
-    // The ASCII part of what the framework's parser takes for a name character.
-    static bool isNameChar (unsigned char c)
+private:
+    struct Open
     {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-'
-               || c == ':' || c == '.';
+        std::unique_ptr<juce::XmlElement> element;
+        std::vector<std::unique_ptr<juce::XmlElement>> children;
+    };
+
+    const char* const text;
+    const std::size_t length;
+    const XmlLimits& limits;
+    XML_Parser parser = nullptr;
+    std::vector<Open> open;
+    std::unique_ptr<juce::XmlElement> root;
+    std::string pendingText;
+    XML_Index cdataStart = -1;
+    bool refused = false, refusedForReference = false;
+    const standIns::Rewritten* withStandIns = nullptr;
+
+    // Our documents repeat a handful of names and short values thousands of times. The
+    // framework shares equal strings by reference counting, but keeps names in a global
+    // pool that takes a lock to look up, and copies every value. So a name or short
+    // value seen lately is reused from here; a document of ever new ones pays the
+    // framework's own price.
+    RecentTexts<juce::Identifier> recentNames;
+    RecentTexts<juce::String> recentValues;
+
+    /** A null identifier for a name that is not ASCII, which the framework's tree
+        cannot hold. What it points to is good until the next call. */
+    const juce::Identifier* nameFor (const char* name)
+    {
+        return recentNames.find (name, std::strlen (name), [] (const char* newName, std::size_t)
+                                 { return isAscii (newName) ? juce::Identifier (newName) : juce::Identifier(); });
     }
 
-    void skipSpace()
+    juce::String textOf (std::string_view utf8) const
     {
-        while (! atEnd() && isSpace (*p))
-            ++p;
+        return withStandIns != nullptr ? standIns::restore (utf8)
+                                        : juce::String::fromUTF8 (utf8.data(), int (utf8.size()));
     }
 
-    bool readName (Name& name)
+    juce::String valueFor (const char* value)
     {
-        name.start = p;
+        const auto numBytes = std::strlen (value);
+        const auto make = [this] (const char* newValue, std::size_t size) { return textOf ({ newValue, size }); };
 
-        while (! atEnd() && isNameChar (*p))
-            ++p;
+        if (numBytes > maxSharedValueBytes)
+            return make (value, numBytes);
 
-        name.length = std::size_t (p - name.start);
-        return name.length > 0 && ! atEnd();
+        return *recentValues.find (value, numBytes, make);
     }
 
-    /** Whitespace, comments and processing instructions before and after the root. */
-    bool skipMisc()
+    static TreeBuilder& of (void* userData) { return *static_cast<TreeBuilder*> (userData); }
+
+    void refuse()
     {
-        for (;;)
+        refused = true;
+        XML_StopParser (parser, XML_FALSE);
+    }
+
+    /** Text runs up to the next tag, instruction or CDATA section, across comments; as
+        in the framework's parser, a run that is only white space is dropped. */
+    void flushText()
+    {
+        if (withStandIns != nullptr && ! pendingText.empty())
         {
-            skipSpace();
-
-            if (startsWith ("<?"))
-            {
-                p += 2;
-                if (! skipPast ("?>"))
-                    return false;
-            }
-            else if (startsWith ("<!--"))
-            {
-                p += 4;
-                if (! skipPast ("-->"))
-                    return false;
-            }
-            else
-            {
-                return true;
-            }
+            // Restored controls may be white space to the framework (a vertical tab is).
+            const auto content = textOf (pendingText);
+            if (content.containsNonWhitespaceChars())
+                addChild (juce::XmlElement::createTextElement (content));
         }
-    }
-
-    /** Only what the parser expands by itself: no entity can be defined anyway, since
-        every DOCTYPE is refused, and an unknown name would make the framework search
-        ahead for a ';' and lose step with this checker. */
-    bool readReference()
-    {
-        ++p; // '&'
-
-        for (auto* named : { "amp;", "lt;", "gt;", "quot;", "apos;" })
+        else if (! pendingText.empty() && hasNonSpace (pendingText))
         {
-            if (startsWith (named))
-            {
-                p += std::strlen (named);
-                return true;
-            }
-        }
-
-        if (atEnd() || *p != '#')
-            return false;
-
-        ++p;
-        const bool hex = ! atEnd() && (*p == 'x' || *p == 'X');
-        if (hex)
-            ++p;
-
-        std::uint32_t codePoint = 0;
-        int digits = 0;
-
-        for (; ! atEnd() && *p != ';'; ++p)
-        {
-            const auto c = *p;
-            int digit = -1;
-
-            if (c >= '0' && c <= '9')
-                digit = c - '0';
-            else if (hex && c >= 'a' && c <= 'f')
-                digit = c - 'a' + 10;
-            else if (hex && c >= 'A' && c <= 'F')
-                digit = c - 'A' + 10;
-
-            if (digit < 0 || ++digits > (hex ? 6 : 7))
-                return false;
-
-            codePoint = codePoint * (hex ? 16u : 10u) + std::uint32_t (digit);
+            const auto content = juce::String::fromUTF8 (pendingText.data(), int (pendingText.size()));
+            addChild (juce::XmlElement::createTextElement (content));
         }
 
-        if (atEnd() || digits == 0)
-            return false;
-
-        ++p; // ';'
-        return codePoint > 0 && codePoint <= 0x10ffff && ! (codePoint >= 0xd800 && codePoint <= 0xdfff);
+        pendingText.clear();
     }
 
-    bool readAttributeValue()
+    void addChild (juce::XmlElement* child) { open.back().children.emplace_back (child); }
+
+    /** The start tag as written, from the '<' to the '>'. */
+    std::string_view rawTag() const
     {
-        const auto quote = *p++;
-        const auto* const start = p;
+        const auto start = XML_GetCurrentByteIndex (parser);
+        const auto count = XML_GetCurrentByteCount (parser);
 
-        while (! atEnd())
+        if (start < 0 || count <= 0 || std::size_t (start + count) > length)
+            return {};
+
+        return { text + start, std::size_t (count) };
+    }
+
+    /** The bytes a part of the text had as the document was written, before stand-ins. */
+    std::size_t writtenLength (std::string_view part) const
+    {
+        if (withStandIns == nullptr)
+            return part.size();
+
+        const auto begin = std::size_t (part.data() - text);
+        return withStandIns->originalLength (begin, begin + part.size());
+    }
+
+    static void startElement (void* userData, const XML_Char* name, const XML_Char** attributes)
+    {
+        auto& self = of (userData);
+        if (self.refused)
+            return;
+
+        if (! self.open.empty())
+            self.flushText();
+
+        const auto* tag = self.nameFor (name);
+        if (int (self.open.size()) >= self.limits.maxDepth || tag->isNull())
+            return self.refuse();
+
+        auto element = std::make_unique<juce::XmlElement> (*tag);
+
+        // Walk the tag as written beside expat's attribute list (both in document
+        // order) for what expat does not tell: the length of each value as written, and
+        // its line breaks and tabs.
+        const auto raw = self.rawTag();
+        std::size_t at = 0;
+
+        int count = 0;
+        for (auto** attribute = attributes; *attribute != nullptr; attribute += 2)
         {
-            const auto c = *p;
+            const auto* attributeName = self.nameFor (attribute[0]);
+            if (++count > self.limits.maxAttributesPerElement || attributeName->isNull())
+                return self.refuse();
 
-            if (c == quote)
-            {
-                ++p;
-                return std::size_t (p - 1 - start) <= limits.maxAttributeBytes;
-            }
+            while (at < raw.size() && raw[at] != '"' && raw[at] != '\'')
+                ++at;
 
-            if (c == '<')
-                return false;
+            const auto end = at < raw.size() ? raw.find (raw[at], at + 1) : std::string_view::npos;
+            if (end == std::string_view::npos)
+                return self.refuse();
 
-            if (c == '&')
-            {
-                if (! readReference())
-                    return false;
-            }
-            else
-            {
-                ++p;
-            }
+            const auto written = raw.substr (at + 1, end - at - 1);
+            at = end + 1;
+
+            if (self.writtenLength (written) > self.limits.maxAttributeBytes)
+                return self.refuse();
+
+            const auto spaceKept = std::any_of (written.begin(), written.end(),
+                                                [] (char c) { return c == '\t' || c == '\n' || c == '\r'; });
+            element->setAttribute (*attributeName, spaceKept ? self.textOf (expandReferences (written))
+                                                             : self.valueFor (attribute[1]));
         }
 
-        return false;
+        self.open.push_back ({ std::move (element), {} });
     }
 
-    /** At '<' of an opening tag: reads the tag and pushes it unless it closes itself. */
-    bool readOpeningTag()
+    static void endElement (void* userData, const XML_Char*)
     {
-        ++p;
-        Name name {};
+        auto& self = of (userData);
+        if (self.refused)
+            return;
 
-        if (! readName (name))
-            return false;
+        self.flushText();
+        auto closed = std::move (self.open.back());
+        self.open.pop_back();
 
-        for (int attributes = 0;;)
-        {
-            skipSpace();
+        // Prepending from the back keeps the order and costs one step per child, where
+        // appending walks the whole list each time.
+        for (auto child = closed.children.rbegin(); child != closed.children.rend(); ++child)
+            closed.element->prependChildElement (child->release());
 
-            if (atEnd())
-                return false;
-
-            if (*p == '/')
-            {
-                ++p;
-                if (atEnd() || *p != '>')
-                    return false;
-                ++p;
-                return true;
-            }
-
-            if (*p == '>')
-            {
-                ++p;
-                if (int (open.size()) >= limits.maxDepth)
-                    return false;
-                open.push_back (name);
-                return true;
-            }
-
-            Name attribute {};
-            if (! readName (attribute) || ++attributes > limits.maxAttributesPerElement)
-                return false;
-
-            skipSpace();
-            if (atEnd() || *p != '=')
-                return false;
-            ++p;
-            skipSpace();
-
-            if (atEnd() || (*p != '"' && *p != '\''))
-                return false;
-
-            if (! readAttributeValue())
-                return false;
-        }
+        if (self.open.empty())
+            self.root = std::move (closed.element);
+        else
+            self.addChild (closed.element.release());
     }
 
-    bool readClosingTag()
+    static void characters (void* userData, const XML_Char* chars, int numBytes)
     {
-        p += 2;
-        Name name {};
-
-        if (! readName (name))
-            return false;
-
-        const auto& expected = open.back();
-        if (name.length != expected.length || std::memcmp (name.start, expected.start, name.length) != 0)
-            return false;
-
-        skipSpace();
-        if (atEnd() || *p != '>')
-            return false;
-
-        ++p;
-        open.pop_back();
-        return true;
+        auto& self = of (userData);
+        if (! self.refused && self.cdataStart < 0)
+            self.pendingText.append (chars, std::size_t (numBytes));
     }
 
-    /** The root element and everything inside it. */
-    bool readElements()
+    static void instruction (void* userData, const XML_Char*, const XML_Char*)
     {
-        if (! readOpeningTag())
-            return false;
+        auto& self = of (userData);
+        if (! self.refused && ! self.open.empty())
+            self.flushText();
+    }
 
-        // The framework's parser loops forever when text follows a processing instruction
-        // in content, with only whitespace and comments between: it skips the instruction,
-        // finds text, rolls back to the instruction to read the text from there, and stops
-        // at its '<' again. So an instruction in content must be followed by markup.
-        bool afterInstruction = false;
+    static void startCdata (void* userData)
+    {
+        auto& self = of (userData);
+        if (self.refused)
+            return;
 
-        while (! open.empty())
-        {
-            if (atEnd())
-                return false;
+        self.flushText();
+        self.cdataStart = XML_GetCurrentByteIndex (self.parser) + 9; // past "<![CDATA["
+    }
 
-            const auto c = *p;
+    /** A section is a text element of its own, even when empty, and as written: expat
+        would turn its CR LF line ends into LF, the framework's parser does not. */
+    static void endCdata (void* userData)
+    {
+        auto& self = of (userData);
+        if (self.refused)
+            return;
 
-            if (afterInstruction && c != '<' && ! isSpace ((unsigned char) c))
-                return false;
+        const auto end = XML_GetCurrentByteIndex (self.parser);
+        if (self.cdataStart < 0 || end < self.cdataStart)
+            return self.refuse();
 
-            if (c == '&')
-            {
-                if (! readReference())
-                    return false;
-            }
-            else if (c != '<')
-            {
-                ++p;
-            }
-            else if (startsWith ("</"))
-            {
-                if (! readClosingTag())
-                    return false;
-            }
-            else if (startsWith ("<!--"))
-            {
-                p += 4;
-                if (! skipPast ("-->"))
-                    return false;
-                continue; // markup, but not the kind that ends the danger above
-            }
-            else if (startsWith ("<![CDATA["))
-            {
-                p += 9;
-                if (! skipPast ("]]>"))
-                    return false;
-            }
-            else if (startsWith ("<?"))
-            {
-                p += 2;
-                if (! skipPast ("?>"))
-                    return false;
-                afterInstruction = true;
-                continue;
-            }
-            else if (startsWith ("<!"))
-            {
-                return false; // DOCTYPE, ENTITY and friends
-            }
-            else if (! readOpeningTag())
-            {
-                return false;
-            }
+        self.addChild (juce::XmlElement::createTextElement (
+            juce::String::fromUTF8 (self.text + self.cdataStart, int (end - self.cdataStart))));
+        self.cdataStart = -1;
+    }
 
-            if (c == '<')
-                afterInstruction = false;
-        }
+    static void refuseDoctype (void* userData, const XML_Char*, const XML_Char*, const XML_Char*, int)
+    {
+        of (userData).refuse();
+    }
 
-        return true;
+    static void refuseEntity (void* userData, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
+                              const XML_Char*, const XML_Char*, const XML_Char*)
+    {
+        of (userData).refuse();
     }
 };
 
@@ -422,23 +663,9 @@ std::size_t lengthUpToNul (const char* text, std::size_t numBytes)
 }
 } // namespace
 
-bool isSafeXml (const char* utf8, std::size_t numBytes, const XmlLimits& limits)
-{
-    if (utf8 == nullptr || numBytes == 0 || numBytes > limits.maxBytes || limits.maxDepth < 1)
-        return false;
-
-    const auto* begin = reinterpret_cast<const unsigned char*> (utf8);
-    const auto* end = begin + numBytes;
-
-    if (! isStrictUtf8 (begin, end))
-        return false;
-
-    return Checker (begin, end, limits).run();
-}
-
 std::unique_ptr<juce::XmlElement> parseXmlSafely (const void* data, std::size_t numBytes, const XmlLimits& limits)
 {
-    if (data == nullptr)
+    if (data == nullptr || limits.maxDepth < 1)
         return {};
 
     // The search for the end stops just past the largest text that could pass, so a
@@ -452,12 +679,30 @@ std::unique_ptr<juce::XmlElement> parseXmlSafely (const void* data, std::size_t 
         length -= 3;
     }
 
-    if (! isSafeXml (text, length, limits))
+    if (length == 0 || length > limits.maxBytes)
         return {};
 
-    // Parsed from a string, the document has no input source: even if a reference
-    // slipped through, the parser would have nothing to open.
-    return juce::parseXML (juce::String::fromUTF8 (text, int (length)));
+    // White space may come before the declaration, as the framework's parser allows.
+    // After it the document must start with markup: that also keeps expat from taking a
+    // second byte-order mark, or a UTF-16 one, for a change of encoding.
+    while (length > 0 && isXmlSpace (*text))
+    {
+        ++text;
+        --length;
+    }
+
+    if (length == 0 || *text != '<')
+        return {};
+
+    TreeBuilder reader (text, length, limits);
+    if (auto tree = reader.run(); tree != nullptr || ! reader.wasRefusedForReference())
+        return tree;
+
+    const auto rewritten = standIns::rewrite ({ text, length });
+    if (! rewritten.replacedAny)
+        return {};
+
+    return TreeBuilder (rewritten, limits).run();
 }
 
 std::unique_ptr<juce::XmlElement> parseXmlFileSafely (const juce::File& file, const XmlLimits& limits)

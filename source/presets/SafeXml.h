@@ -6,48 +6,43 @@
 
 namespace br
 {
-/** Bounds for documents we accept from disk or from a host. Far above anything we
-    write (a state is four levels deep, five attributes wide and a few kB long), far
-    below what makes the framework's recursive parser or its linear attribute lookups
-    hurt. */
+/** Bounds for documents we accept from disk, from a host or from the settings file.
+    Far above anything we write (a state is four levels deep, five attributes wide and
+    a few kB long), far below what makes building the framework's tree, or its linear
+    attribute lookups, hurt. */
 struct XmlLimits
 {
     std::size_t maxBytes = std::size_t (1) << 20;
+    /** Levels of elements, the root being the first. */
     int maxDepth = 64;
     int maxAttributesPerElement = 64;
-    /** Bytes between an attribute's quotes. The framework's parser grows an
-        attribute's text by one character per reference, copying it every time, so
-        one long attribute made of "&amp;" costs its length squared: 0.6 s for a 1 MB
-        one. Ours hold a preset name at most, which is far shorter even escaped. */
+    /** Bytes between an attribute's quotes, as written. Ours hold a preset name at
+        most, which is far shorter even escaped. */
     std::size_t maxAttributeBytes = 16384;
 };
 
-/** Decides whether `numBytes` of UTF-8 text may be handed to juce::XmlDocument.
+/** Reads a document with expat into the framework's tree, in one pass that does not
+    recurse. The text ends at the first NUL byte, as the framework's own readers treat
+    it; a leading UTF-8 byte-order mark is skipped. It must be well-formed XML in
+    strictly valid UTF-8 (whatever encoding its declaration names), with ASCII element
+    and attribute names and within `limits`. Every DOCTYPE is refused, so no entity is
+    ever defined, expanded or fetched: only the five predefined ones and character
+    references exist. References to the characters XML forbids (controls other than tab
+    and line ends, U+FFFE, U+FFFF, surrogates), which the framework's writer puts for
+    them in a preset name, read as the framework's parser reads them: to the character,
+    and &#0; to nothing.
 
-    Accepts a strict, well-formed subset of XML: strictly valid UTF-8 without NUL; an
-    optional declaration, comments and processing instructions around exactly one
-    root element; ASCII names; matching close tags; quoted attribute values without
-    '<' and at most limits.maxAttributeBytes long; only the five predefined entities and
-    numeric character references; comments, CDATA and processing instructions in
-    content, an instruction followed by markup (the framework's parser never ends when
-    text follows one). Rejects every DOCTYPE or other "<!"
-    declaration (so no entity is ever defined, let alone fetched from a file), and
-    anything beyond `limits`. On this subset the framework's parser sees exactly the
-    element structure checked here, so the depth bound holds for its recursion too.
+    The tree is the one juce::XmlDocument builds for the same text: attribute values
+    as written (line breaks and tabs kept), text between elements that is only white
+    space dropped, comments skipped, each CDATA section a text element of its own.
 
-    Pure function of its input: no file access, no global state, iterative (a hostile
-    input cannot exhaust the stack). Any thread. */
-bool isSafeXml (const char* utf8, std::size_t numBytes, const XmlLimits& limits = {});
-
-/** Parses text that passed isSafeXml. The text ends at the first NUL byte, as the
-    framework's own readers treat it; a leading UTF-8 byte-order mark is skipped.
-    Returns null for anything rejected. Never touches the file system. Any thread. */
+    Returns null for anything refused. Never touches the file system; any thread. */
 std::unique_ptr<juce::XmlElement> parseXmlSafely (const void* data, std::size_t numBytes,
                                                   const XmlLimits& limits = {});
 
 /** Reads and parses a document file. Only regular files are opened (a device or a
     pipe named like a preset is refused before it can block or stream forever), and at
-    most limits.maxBytes + 1 bytes are read. Null when unreadable or rejected. */
+    most limits.maxBytes + 1 bytes are read. Null when unreadable or refused. */
 std::unique_ptr<juce::XmlElement> parseXmlFileSafely (const juce::File& file, const XmlLimits& limits = {});
 
 /** First child element whose tag equals `tag` ignoring case, or null. Our readers

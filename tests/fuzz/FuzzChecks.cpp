@@ -63,15 +63,54 @@ void checkIdentity (const PresetIdentity& identity, Problems& problems, const ch
         problems.add (when, ": a name of ", identity.name.length(), " characters");
 }
 
+/** Levels of elements, texts left out. */
 int depthOf (const juce::XmlElement& element)
 {
     int deepest = 0;
     for (auto* child : element.getChildIterator())
-        deepest = std::max (deepest, depthOf (*child));
+        if (! child->isTextElement())
+            deepest = std::max (deepest, depthOf (*child));
     return deepest + 1;
 }
 
-/** The state reader's own acceptance rule, restated: envelope, gate, root tag. */
+int widestOf (const juce::XmlElement& element)
+{
+    int widest = element.getNumAttributes();
+    for (auto* child : element.getChildIterator())
+        widest = std::max (widest, widestOf (*child));
+    return widest;
+}
+
+/** Same tags, same attributes in the same order, same elements below; texts left out,
+    since the framework's writer runs neighbouring ones together. */
+bool sameElements (const juce::XmlElement& a, const juce::XmlElement& b)
+{
+    if (a.getTagName() != b.getTagName() || a.getNumAttributes() != b.getNumAttributes())
+        return false;
+
+    for (int i = 0; i < a.getNumAttributes(); ++i)
+        if (a.getAttributeName (i) != b.getAttributeName (i) || a.getAttributeValue (i) != b.getAttributeValue (i))
+            return false;
+
+    juce::Array<const juce::XmlElement*> left, right;
+    for (auto* child : a.getChildIterator())
+        if (! child->isTextElement())
+            left.add (child);
+    for (auto* child : b.getChildIterator())
+        if (! child->isTextElement())
+            right.add (child);
+
+    if (left.size() != right.size())
+        return false;
+
+    for (int i = 0; i < left.size(); ++i)
+        if (! sameElements (*left[i], *right[i]))
+            return false;
+
+    return true;
+}
+
+/** The state reader's own acceptance rule, restated: envelope, XML reader, root tag. */
 bool isAcceptedState (const std::uint8_t* data, std::size_t size)
 {
     if (size <= 8 || size > std::size_t (std::numeric_limits<int>::max()) || juce::ByteOrder::littleEndianInt (data) != stateMagic)
@@ -237,16 +276,6 @@ std::string PresetFileChecker::check (const std::uint8_t* data, std::size_t size
     Problems problems;
     auto& manager = processor.presetManager;
 
-    // The gate: what it accepts, the framework parses within the depth limit.
-    if (isSafeXml (reinterpret_cast<const char*> (data), size))
-    {
-        const auto xml = juce::parseXML (juce::String::fromUTF8 (reinterpret_cast<const char*> (data), int (size)));
-        if (xml == nullptr)
-            problems.add ("the gate passed text that the framework cannot parse");
-        else if (depthOf (*xml) > XmlLimits().maxDepth)
-            problems.add ("the gate passed ", depthOf (*xml), " levels");
-    }
-
     if (dirty)
     {
         manager.loadFactory (7);
@@ -260,6 +289,24 @@ std::string PresetFileChecker::check (const std::uint8_t* data, std::size_t size
         return "could not write the input file";
 
     const auto document = size <= XmlLimits().maxBytes ? parseXmlSafely (data, size) : nullptr;
+
+    // The reader: what it accepts is within the limits, and what the framework writes
+    // of it reads back to the same elements and attribute values (as text may grow
+    // when escaped, past the limits, those are lifted for the second reading).
+    if (document != nullptr)
+    {
+        if (depthOf (*document) > XmlLimits().maxDepth)
+            problems.add ("the reader accepted ", depthOf (*document), " levels");
+        if (widestOf (*document) > XmlLimits().maxAttributesPerElement)
+            problems.add ("the reader accepted ", widestOf (*document), " attributes on one element");
+
+        const auto written = document->toString().toStdString();
+        XmlLimits lifted;
+        lifted.maxBytes = lifted.maxAttributeBytes = written.size();
+        const auto again = parseXmlSafely (written.data(), written.size(), lifted);
+        if (again == nullptr || ! sameElements (*document, *again))
+            problems.add ("what the framework wrote of an accepted document reads back otherwise");
+    }
     const auto accepted = document != nullptr && document->getTagName().equalsIgnoreCase ("BrellumPreset")
                           && firstChildNamed (*document, "Parameters") != nullptr;
     const auto loaded = manager.loadFile (file);

@@ -53,11 +53,11 @@ private:
 };
 
 /** PresetManager::loadFile on a file holding any bytes, inside `presetFolder`: false
-    changes nothing and is the answer exactly when the gate or the format rejects the
-    bytes; true leaves every parameter finite and in range, names the preset by its
+    changes nothing and is the answer exactly when the XML reader or the format rejects
+    the bytes; true leaves every parameter finite and in range, names the preset by its
     limited "name" attribute (or the file name) at its place in the list, and a save of
-    what was loaded loads back the same values. Also, what the XML gate accepts, the
-    framework's parser reads within the depth limit. */
+    what was loaded loads back the same values. Also, what the XML reader accepts is
+    within its limits, and the framework's writing of it reads back the same. */
 class PresetFileChecker
 {
 public:

@@ -1,5 +1,5 @@
 // libFuzzer target: any bytes as a preset file in the user preset folder, read by
-// PresetManager::loadFile through the XML gate, with the promises of PresetFileChecker.
+// PresetManager::loadFile through the XML reader, with the promises of PresetFileChecker.
 #include "fuzz/FuzzChecks.h"
 #include "fuzz/FuzzTargetMain.h"
 

@@ -156,12 +156,12 @@ TEST_F (PresetFileTest, APresetBlockServesAsAStateBlockAndBack)
 }
 
 //==============================================================================
-// Hostile files: checked before the framework's parser sees them.
+// Hostile files: what a parser that follows entities or recurses per level would choke on.
 
 TEST_F (PresetFileTest, AnExternalEntityIsNeverFollowed)
 {
-    // The framework's parser, given this file, opens /dev/zero for the entity and never
-    // comes back.
+    // A parser that follows external entities opens /dev/zero for this one and never
+    // comes back (the framework's does).
     const auto text = juce::String ("<?xml version=\"1.0\"?>\n<!DOCTYPE BrellumPreset SYSTEM \"/dev/zero\">\n")
                       + "<BrellumPreset name=\"&x;\"><Parameters>" + paramXml ("rate", "2") + "</Parameters></BrellumPreset>";
     manager.loadFactory (2);
@@ -174,7 +174,7 @@ TEST_F (PresetFileTest, AnExternalEntityIsNeverFollowed)
 
 TEST_F (PresetFileTest, DeepNestingIsRejectedBeforeItCanExhaustTheStack)
 {
-    // 100 000 levels: one stack frame pair per level in the framework's parser.
+    // 100 000 levels: one stack frame pair per level in a recursive parser such as the framework's.
     juce::MemoryOutputStream text;
     text << "<BrellumPreset><Parameters>";
     for (int i = 0; i < 100000; ++i)
