@@ -29,7 +29,7 @@ whole="$header
 write_case()
 {
     case $1 in
-        instruction) printf '%s\n<PROPERTIES><VALUE name="filterState" val="%s"><?pi x?>text</VALUE></PROPERTIES>\n' "$header" "$state" ;;
+        instruction) printf '%s\n<PROPERTIES><VALUE name="filterState" val="%s"/><VALUE name="note"><?pi x?>text</VALUE></PROPERTIES>\n' "$header" "$state" ;;
         deep) python3 -c "import sys; sys.stdout.write('<PROPERTIES>' + '<a>' * 100000 + '</a>' * 100000 + '</PROPERTIES>')" ;;
         entity) printf '%s\n<!DOCTYPE PROPERTIES [<!ENTITY x SYSTEM "file:///etc/passwd">]>\n<PROPERTIES><VALUE name="lastStateFile" val="&x;"/></PROPERTIES>\n' "$header" ;;
         truncated) printf '%s' "$whole" | head -c 150 ;;
