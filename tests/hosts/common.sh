@@ -208,3 +208,23 @@ else:
     print('%.3f %d-chops' % (max(offsets), len(offsets)))
 PY
 }
+
+# Records JACK port $1 for 3 s (through jack_transport_clock.py, which notes the transport
+# frame of each cycle) and checks that the level chops at $4 Hz and, when a tempo $3 is
+# given, that every chop starts within 1 ms of the transport's 16th notes. $2 names the
+# case in messages and in the recording's file name.
+br_check_chops()
+{
+    local port=$1 name=$2 bpm=$3 hz=$4 wav="$BR_TMP/$2.wav" measured note offset edges
+    timeout 30 python3 "$(dirname "${BASH_SOURCE[0]}")/jack_transport_clock.py" record rec "$port" 3 "$wav" \
+        >"$BR_TMP/rec.log" 2>&1 || br_fail "recording failed: $(cat "$BR_TMP/rec.log")"
+    read -r measured note < <(br_chop_rate "$wav")
+    echo "$name: $measured Hz ($note), expected $hz Hz"
+    python3 -c "import sys; sys.exit(0 if abs($measured - $hz) < 0.1 else 1)" \
+        || br_fail "$name: chops at $measured Hz, expected $hz Hz"
+    [ -n "$bpm" ] || return 0
+    read -r offset edges < <(br_grid_offset "$wav" "$bpm")
+    echo "$name: chops start up to $offset ms off the 16th notes at $bpm BPM ($edges)"
+    python3 -c "import sys; sys.exit(0 if $offset <= 1.0 else 1)" \
+        || br_fail "$name: chops start $offset ms off the 16th notes of the transport at $bpm BPM"
+}

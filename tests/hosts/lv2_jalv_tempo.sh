@@ -36,26 +36,7 @@ printf 'master\ntempo 90\nplay\n' >&4
 printf 'preset %s\n' "$preset" >&3
 sleep 1.5
 
-record()
-{
-    timeout 30 python3 "$clock" record rec qv:audio_out_1 3 "$BR_TMP/$1.wav" >"$BR_TMP/rec.log" 2>&1 \
-        || br_fail "recording failed: $(cat "$BR_TMP/rec.log")"
-}
-
-check()
-{
-    local name=$1 bpm=$2 hz=$3 measured note offset edges
-    record "$name"
-    read -r measured note < <(br_chop_rate "$BR_TMP/$name.wav")
-    echo "$name: $measured Hz ($note), expected $hz Hz"
-    python3 -c "import sys; sys.exit(0 if abs($measured - $hz) < 0.1 else 1)" \
-        || br_fail "$name: chops at $measured Hz, expected $hz Hz"
-    [ -n "$bpm" ] || return 0
-    read -r offset edges < <(br_grid_offset "$BR_TMP/$name.wav" "$bpm")
-    echo "$name: chops start up to $offset ms off the 16th notes at $bpm BPM ($edges)"
-    python3 -c "import sys; sys.exit(0 if $offset <= 1.0 else 1)" \
-        || br_fail "$name: chops start $offset ms off the 16th notes of the transport at $bpm BPM"
-}
+check() { br_check_chops qv:audio_out_1 "$@"; }
 
 check "rolling at 90 BPM" 90 6.0
 printf 'stop\n' >&4

@@ -32,23 +32,8 @@ jack_connect level:out JUCEJack:in_2
 printf 'play\n' >&4
 sleep 1
 
-# Records the app's left output for 3 s and checks that it chops at $3 Hz and, when a
-# tempo $2 is given, that the chops start on the transport's 16th notes.
-check()
-{
-    local name=$1 bpm=$2 hz=$3 wav="$BR_TMP/$1.wav" measured note offset edges
-    timeout 30 python3 "$clock" record rec JUCEJack:out_1 3 "$wav" >"$BR_TMP/rec.log" 2>&1 \
-        || br_fail "recording failed: $(cat "$BR_TMP/rec.log")"
-    read -r measured note < <(br_chop_rate "$wav")
-    echo "$name: $measured Hz ($note), expected $hz Hz"
-    python3 -c "import sys; sys.exit(0 if abs($measured - $hz) < 0.1 else 1)" \
-        || br_fail "$name: chops at $measured Hz, expected $hz Hz"
-    [ -n "$bpm" ] || return 0
-    read -r offset edges < <(br_grid_offset "$wav" "$bpm")
-    echo "$name: chops start up to $offset ms off the 16th notes at $bpm BPM ($edges)"
-    python3 -c "import sys; sys.exit(0 if $offset <= 1.0 else 1)" \
-        || br_fail "$name: chops start $offset ms off the 16th notes of the transport at $bpm BPM"
-}
+# The app's left output, recorded and measured.
+check() { br_check_chops JUCEJack:out_1 "$@"; }
 
 check "rolling at 90 BPM" 90 6.0
 printf 'stop\n' >&4

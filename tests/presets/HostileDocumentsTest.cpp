@@ -1,3 +1,4 @@
+#include "presets/ParameterBlockCases.h"
 #include "support/ModelHelpers.h"
 #include "support/TestHome.h"
 
@@ -179,34 +180,8 @@ TEST (HostileState, LengthFieldsThatStillCoverTheDocumentAreRead)
 
 TEST (HostileState, OddParameterBlocksFallBackValueByValue)
 {
-    const struct
-    {
-        const char* what;
-        juce::String params;
-        const char* id;
-        float expected; // NaN: the parameter's default
-    } cases[] {
-        { "duplicated id, the last wins", paramXml ("mix", "10") + paramXml ("mix", "20") + paramXml ("mix", "30"),
-          "mix", 30.0f },
-        { "duplicated id, a non-finite last one is skipped", paramXml ("mix", "10") + paramXml ("mix", "inf"), "mix",
-          10.0f },
-        { "unknown ids are ignored", paramXml ("volume", "10") + paramXml ("mix ", "10") + paramXml ("", "10"),
-          "mix", NAN },
-        { "ids differing in case are ignored", paramXml ("Mix", "10"), "mix", NAN },
-        { "an empty block", {}, "rate", NAN },
-        { "text inside the block", "noise &amp; more", "rate", NAN },
-        { "a value with trailing text", paramXml ("mix", "25 percent"), "mix", 25.0f },
-        { "a hexadecimal value", paramXml ("mix", "0x10"), "mix", 0.0f },
-        { "a value of 1e-400", paramXml ("gain", "1e-400"), "gain", 0.0f },
-        { "a value past float", paramXml ("rotRange", "1e300"), "rotRange", 360.0f },
-        { "a value below float", paramXml ("rotCenter", "-1e300"), "rotCenter", -180.0f },
-        { "an exponent of ten digits", paramXml ("mix", "1e9999999999"), "mix", NAN },
-        { "a negative exponent of ten digits", paramXml ("gain", "5e-9999999999"), "gain", 0.0f },
-        { "nested PARAM elements do not count",
-          "<Group>" + paramXml ("mix", "10") + "</Group>", "mix", NAN },
-    };
 
-    for (const auto& c : cases)
+    for (const auto& c : parameterBlockCases())
     {
         SCOPED_TRACE (c.what);
         BrellumProcessor processor;

@@ -1,3 +1,4 @@
+#include "presets/ParameterBlockCases.h"
 #include "support/ModelHelpers.h"
 #include "support/TestHome.h"
 
@@ -97,33 +98,8 @@ TEST_F (PresetFileTest, ParametersANamedFileDoesNotMentionGoToTheirDefaults)
 
 TEST_F (PresetFileTest, ReadsEachValueByTheReadingRules)
 {
-    const struct
-    {
-        const char* what;
-        juce::String params;
-        const char* id;
-        float expected; // NaN: the parameter's default
-    } cases[] {
-        { "later child wins", paramXml ("mix", "10") + paramXml ("mix", "20"), "mix", 20.0f },
-        { "any tag counts", "<Other id=\"mix\" value=\"30\"/>", "mix", 30.0f },
-        { "missing value reads 0", "<PARAM id=\"mix\"/>", "mix", 0.0f },
-        { "ids are case-sensitive", paramXml ("MIX", "10"), "mix", NAN },
-        { "unknown ids are ignored", paramXml ("volume", "10"), "mix", NAN },
-        { "above the range is limited", paramXml ("rotRange", "999"), "rotRange", 360.0f },
-        { "below the range is limited", paramXml ("gain", "-99"), "gain", -12.0f },
-        { "huge finite is limited", paramXml ("rate", "1e30"), "rate", 60.0f },
-        { "zero on the log range is limited", paramXml ("rate", "0"), "rate", 0.01f },
-        { "negative on the log range is limited", paramXml ("rate", "-5"), "rate", 0.01f },
-        { "nan counts as missing", paramXml ("rate", "nan"), "rate", NAN },
-        { "NaN counts as missing", paramXml ("mix", "NaN"), "mix", NAN },
-        { "inf counts as missing", paramXml ("mix", "inf"), "mix", NAN },
-        { "-inf counts as missing", paramXml ("gain", "-inf"), "gain", NAN },
-        { "1e999 counts as missing", paramXml ("rotRange", "1e999"), "rotRange", NAN },
-        { "nan keeps an earlier value", paramXml ("mix", "10") + paramXml ("mix", "nan"), "mix", 10.0f },
-        { "text reads as 0", paramXml ("mix", "loud"), "mix", 0.0f },
-    };
 
-    for (const auto& c : cases)
+    for (const auto& c : parameterBlockCases())
     {
         SCOPED_TRACE (c.what);
         setValues (processor, unusualValues());
