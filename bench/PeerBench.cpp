@@ -114,7 +114,7 @@ struct Loaded
     std::unique_ptr<juce::AudioPluginInstance> instance;
     juce::AudioBuffer<float> buffer;
     std::vector<std::vector<double>> nsPerFrame; // per block size, one entry per round
-    double changeDb = 0.0; // level of (output - input) against the input, after warm-up
+    double changeDb = 0.0;                       // level of (output - input) against the input, after warm-up
 };
 
 /** By name: the order of an LV2 plug-in's programs in JUCE's host differs from one

@@ -377,9 +377,9 @@ struct ModEngine::Loops
         {
             if (stereo)
                 turn ? runKernel<FewSamples<waveform, true, true, false, Turn::full>, false> (e, &e, &block, left,
-                                                                                               right, n, blend)
+                                                                                              right, n, blend)
                      : runKernel<FewSamples<waveform, true, true, false, Turn::none>, false> (e, &e, &block, left,
-                                                                                               right, n, blend);
+                                                                                              right, n, blend);
             else
                 runKernel<FewSamples<waveform, false, true, false, Turn::none>, false> (e, &e, &block, left, right, n,
                                                                                         blend);
