@@ -30,18 +30,28 @@ struct Candidate
 {
     std::string label;
     std::string uri;
-    std::string program; // factory program to load by name; empty keeps the defaults
-    bool ours = false;
+    std::string program;    // factory program to load by name; empty keeps the defaults
+    bool stagesOff = false; // AM, FM and rotation switched off: what every setting pays
+    enum class Role
+    {
+        ours,
+        calf,
+        leslie,
+        copy
+    } role = Role::ours;
 };
 
-const std::vector<Candidate> candidates{
-    {"Quorvane (defaults)", ourUri, "", true},
-    {"Quorvane \"Rotary Fast\"", ourUri, "Rotary Fast", true},
-    {"Quorvane \"Seasick\"", ourUri, "Seasick", true},
-    {"Calf Pulsator", "http://calf.sourceforge.net/plugins/Pulsator", "", false},
-    {"Calf Rotary Speaker", "http://calf.sourceforge.net/plugins/RotarySpeaker", "", false},
-    {"Calf Multi Chorus", "http://calf.sourceforge.net/plugins/MultiChorus", "", false},
-    {"mda Leslie", "http://drobilla.net/plugins/mda/Leslie", "", false},
+const char* const leslieUri = "http://drobilla.net/plugins/mda/Leslie";
+const char* const copyUri = "http://lv2plug.in/plugins/eg-amp";
+
+/** The peers, and the floor any plug-in pays in this host: a copy of the input
+    (the LV2 example amplifier at its default 0 dB; Debian's lv2-examples). */
+const std::vector<Candidate> peers{
+    {"Calf Pulsator", "http://calf.sourceforge.net/plugins/Pulsator", "", false, Candidate::Role::calf},
+    {"Calf Rotary Speaker", "http://calf.sourceforge.net/plugins/RotarySpeaker", "", false, Candidate::Role::calf},
+    {"Calf Multi Chorus", "http://calf.sourceforge.net/plugins/MultiChorus", "", false, Candidate::Role::calf},
+    {"mda Leslie", leslieUri, "", false, Candidate::Role::leslie},
+    {"copy (eg-amp, 0 dB, mono)", copyUri, "", false, Candidate::Role::copy},
 };
 
 /** Sixty seconds (by default) of stereo material that keeps every stage busy: a
@@ -100,13 +110,15 @@ std::string mappedPathContaining (const std::string& needle)
 
 struct Loaded
 {
-    const Candidate* candidate = nullptr;
+    Candidate candidate;
     std::unique_ptr<juce::AudioPluginInstance> instance;
     juce::AudioBuffer<float> buffer;
-    std::vector<double> nsPerFrame[2]; // per block size, one entry per round
-    double changeDb = 0.0;             // level of (output - input) against the input, after warm-up
+    std::vector<std::vector<double>> nsPerFrame; // per block size, one entry per round
+    double changeDb = 0.0;                       // level of (output - input) against the input, after warm-up
 };
 
+/** By name: the order of an LV2 plug-in's programs in JUCE's host differs from one
+    instance to the next. */
 bool selectProgram (juce::AudioPluginInstance& instance, const std::string& name)
 {
     for (int i = 0; i < instance.getNumPrograms(); ++i)
@@ -118,6 +130,14 @@ bool selectProgram (juce::AudioPluginInstance& instance, const std::string& name
         }
     }
     return false;
+}
+
+/** Switches off the parameters named `names` (on/off switches), as a user would. */
+void switchOff (juce::AudioPluginInstance& instance, const std::vector<juce::String>& names)
+{
+    for (auto* parameter : instance.getParameters())
+        if (std::find (names.begin(), names.end(), parameter->getName (64).trim()) != names.end())
+            parameter->setValueNotifyingHost (0.0f);
 }
 
 /** Feeds `material` through the plug-in in blocks of `blockSize`, returning the
@@ -187,16 +207,24 @@ double median (std::vector<double> values)
     return n % 2 == 1 ? values[n / 2] : 0.5 * (values[n / 2 - 1] + values[n / 2]);
 }
 
-/** First word of the program name, to head a ratio column. */
-std::string columnName (const Candidate& c)
-{
-    return c.program.empty() ? "default" : c.program.substr (0, c.program.find (' '));
-}
-
 int argumentAfter (const juce::StringArray& args, const char* flag, int fallback)
 {
     const int i = args.indexOf (flag);
     return i >= 0 && i + 1 < args.size() ? args[i + 1].getIntValue() : fallback;
+}
+
+std::vector<int> listAfter (const juce::StringArray& args, const char* flag, std::vector<int> fallback)
+{
+    const int i = args.indexOf (flag);
+    if (i < 0 || i + 1 >= args.size())
+        return fallback;
+    juce::StringArray items;
+    items.addTokens (args[i + 1], ",", "");
+    std::vector<int> values;
+    for (const auto& item : items)
+        if (const int v = std::min (item.getIntValue(), maximumBlockSize); v > 0)
+            values.push_back (v);
+    return values.empty() ? fallback : values;
 }
 } // namespace
 
@@ -207,16 +235,21 @@ int main (int argc, char** argv)
         args.add (argv[i]);
     if (args.contains ("--help"))
     {
-        std::printf ("peer_bench [--rounds N] [--seconds S] [--block B] [--bundle-dir DIR] [--only NAMES]\n"
-                     "  Median thread CPU time per stereo frame at 48 kHz, blocks of 512 and 64,\n"
-                     "  over N interleaved rounds (default 7) of S seconds of material (default 60);\n"
-                     "  B (up to 512) measures that block size alone.\n"
+        std::printf ("peer_bench [--rounds N] [--seconds S] [--blocks B,B,..] [--block B] [--bundle-dir DIR]\n"
+                     "           [--only NAMES]\n"
+                     "  Median thread CPU time per stereo frame at 48 kHz over N interleaved rounds\n"
+                     "  (default 5) of S seconds of material (default 8), for Quorvane's defaults, every\n"
+                     "  factory program and all stages off, beside the peers and a plug-in that copies\n"
+                     "  its input. Block sizes (up to 512): default 1,16,64,512; --block B for one.\n"
                      "  DIR holds Quorvane.lv2 (default: this build's); NAMES (comma-separated) keep\n"
                      "  the plug-ins whose label contains one of them.\n");
         return 0;
     }
-    const int rounds = std::max (1, argumentAfter (args, "--rounds", 7));
-    const int seconds = std::max (1, argumentAfter (args, "--seconds", 60));
+    const int rounds = std::max (1, argumentAfter (args, "--rounds", 5));
+    const int seconds = std::max (1, argumentAfter (args, "--seconds", 8));
+    std::vector<int> blockSizes = listAfter (args, "--blocks", {1, 16, 64, 512});
+    if (const int one = argumentAfter (args, "--block", 0); one > 0)
+        blockSizes = {std::min (one, maximumBlockSize)};
     juce::String bundleDir = BR_LV2_BUNDLE_DIR;
     if (const int i = args.indexOf ("--bundle-dir"); i >= 0 && i + 1 < args.size())
         bundleDir = juce::File::getCurrentWorkingDirectory()
@@ -243,6 +276,34 @@ int main (int argc, char** argv)
     // Our build first on the path; the system folders are already loaded.
     format.searchPathsForPlugins (juce::FileSearchPath (bundleDir), false, false);
 
+    const auto instantiate = [&] (const Candidate& candidate) -> std::unique_ptr<juce::AudioPluginInstance>
+    {
+        juce::OwnedArray<juce::PluginDescription> found;
+        format.findAllTypesForFile (found, juce::String (candidate.uri));
+        if (found.isEmpty())
+        {
+            std::printf ("skipped %-30s not installed (%s)\n", candidate.label.c_str(), candidate.uri.c_str());
+            return nullptr;
+        }
+        juce::String error;
+        auto instance = format.createInstanceFromDescription (*found[0], sampleRate, maximumBlockSize, error);
+        if (instance == nullptr)
+            std::printf ("skipped %-30s %s\n", candidate.label.c_str(), error.toRawUTF8());
+        return instance;
+    };
+
+    // Ours: the defaults, every factory program (asked of the plug-in itself, so a
+    // new one is measured without a change here) and the floor of all stages off.
+    std::vector<Candidate> candidates{{"Quorvane defaults", ourUri}};
+    if (auto probe = instantiate (candidates.front()))
+        for (int i = 0; i < probe->getNumPrograms(); ++i)
+        {
+            const auto name = probe->getProgramName (i).trim().toStdString();
+            candidates.push_back ({"Quorvane \"" + name + "\"", ourUri, name});
+        }
+    candidates.push_back ({"Quorvane all stages off", ourUri, "", true});
+    candidates.insert (candidates.end(), peers.begin(), peers.end());
+
     const auto material = makeMaterial (seconds * static_cast<int> (sampleRate));
 
     std::vector<Loaded> loaded;
@@ -250,22 +311,13 @@ int main (int argc, char** argv)
     {
         const auto named = [&] (const juce::String& part)
         { return juce::String (candidate.label).containsIgnoreCase (part); };
-        if (!only.isEmpty() && std::none_of (only.begin(), only.end(), named))
+        // The peers that the ratios are taken against always run.
+        const bool reference = candidate.role == Candidate::Role::leslie || candidate.role == Candidate::Role::copy;
+        if (!only.isEmpty() && !reference && std::none_of (only.begin(), only.end(), named))
             continue;
-        juce::OwnedArray<juce::PluginDescription> found;
-        format.findAllTypesForFile (found, juce::String (candidate.uri));
-        if (found.isEmpty())
-        {
-            std::printf ("skipped %-26s not installed (%s)\n", candidate.label.c_str(), candidate.uri.c_str());
-            continue;
-        }
-        juce::String error;
-        auto instance = format.createInstanceFromDescription (*found[0], sampleRate, maximumBlockSize, error);
+        auto instance = instantiate (candidate);
         if (instance == nullptr)
-        {
-            std::printf ("skipped %-26s %s\n", candidate.label.c_str(), error.toRawUTF8());
             continue;
-        }
 
         // Stereo in and out wherever the plug-in offers it.
         instance->enableAllBuses();
@@ -279,16 +331,19 @@ int main (int argc, char** argv)
 
         if (!candidate.program.empty() && !selectProgram (*instance, candidate.program))
         {
-            std::printf ("skipped %-26s no program named \"%s\"\n", candidate.label.c_str(), candidate.program.c_str());
+            std::printf ("skipped %-30s no program named \"%s\"\n", candidate.label.c_str(), candidate.program.c_str());
             continue;
         }
+        if (candidate.stagesOff)
+            switchOff (*instance, {"AM On", "FM On", "Rotation On"});
 
         Loaded entry;
-        entry.candidate = &candidate;
+        entry.candidate = candidate;
         const int channels =
             std::max ({2, instance->getTotalNumInputChannels(), instance->getTotalNumOutputChannels()});
         entry.buffer.setSize (channels, maximumBlockSize);
         entry.instance = std::move (instance);
+        entry.nsPerFrame.resize (blockSizes.size());
         entry.changeDb = warmUpAndMeasureChange (entry, material, 4.0);
         loaded.push_back (std::move (entry));
     }
@@ -299,9 +354,6 @@ int main (int argc, char** argv)
                  "FTZ/DAZ on\n\n",
                  rounds, seconds, sampleRate);
 
-    std::vector<int> blockSizes{512, 64};
-    if (const int only = argumentAfter (args, "--block", 0); only > 0)
-        blockSizes = {std::min (only, maximumBlockSize)};
     for (int round = 0; round < rounds; ++round)
     {
         for (size_t b = 0; b < blockSizes.size(); ++b)
@@ -317,30 +369,55 @@ int main (int argc, char** argv)
         std::fprintf (stderr, "round %d of %d done\n", round + 1, rounds);
     }
 
-    std::vector<const Loaded*> ours;
-    for (const auto& entry : loaded)
-        if (entry.candidate->ours)
-            ours.push_back (&entry);
+    const auto medianOf = [&] (Candidate::Role role, size_t b, bool cheapest)
+    {
+        double best = 0.0;
+        for (const auto& entry : loaded)
+            if (entry.candidate.role == role)
+            {
+                const double ns = median (entry.nsPerFrame[b]);
+                best = best == 0.0 ? ns : (cheapest ? std::min (best, ns) : std::max (best, ns));
+            }
+        return best;
+    };
 
     for (size_t b = 0; b < blockSizes.size(); ++b)
     {
-        std::printf ("block %d      %-26s %9s %8s %10s", blockSizes[b], "", "ns/frame", "% of RT", "change dB");
-        for (const auto* o : ours)
-            std::printf ("  %-8s", ("/" + columnName (*o->candidate)).c_str());
-        std::printf ("\n");
+        const double leslie = medianOf (Candidate::Role::leslie, b, true);
+        const double copy = medianOf (Candidate::Role::copy, b, true);
+        const double cheapestCalf = medianOf (Candidate::Role::calf, b, true);
+        std::printf ("block %-4d %-34s %9s %8s %10s %11s %9s %9s\n", blockSizes[b], "", "ns/frame", "% of RT",
+                     "change dB", "above copy", "Leslie/x", "Calf/x");
+        double worstLeslieRatio = 0.0, worstCalfRatio = 0.0;
+        std::string worstLeslie, worstCalf;
         for (const auto& entry : loaded)
         {
+            const auto& c = entry.candidate;
             const double ns = median (entry.nsPerFrame[b]);
-            std::printf ("             %-26s %9.2f %7.3f%% %10.1f", entry.candidate->label.c_str(), ns,
-                         100.0 * ns / budgetNsPerFrame, entry.changeDb);
-            if (!entry.candidate->ours)
-                for (const auto* o : ours)
-                    std::printf ("  %7.2fx", ns / median (o->nsPerFrame[b]));
+            std::printf ("           %-34s %9.2f %7.3f%% %10.1f", c.label.c_str(), ns, 100.0 * ns / budgetNsPerFrame,
+                         entry.changeDb);
+            std::printf (copy > 0.0 ? " %11.2f" : " %11s", copy > 0.0 ? ns - copy : 0.0);
+            if (c.role == Candidate::Role::ours)
+            {
+                const double toLeslie = leslie / ns, toCalf = cheapestCalf / ns;
+                leslie > 0.0 ? std::printf (" %8.2fx", toLeslie) : std::printf (" %9s", "-");
+                cheapestCalf > 0.0 ? std::printf (" %8.2fx", toCalf) : std::printf (" %9s", "-");
+                if (!c.stagesOff && leslie > 0.0 && (worstLeslie.empty() || toLeslie < worstLeslieRatio))
+                    worstLeslieRatio = toLeslie, worstLeslie = c.label;
+                if (!c.stagesOff && cheapestCalf > 0.0 && (worstCalf.empty() || toCalf < worstCalfRatio))
+                    worstCalfRatio = toCalf, worstCalf = c.label;
+            }
             std::printf ("\n");
         }
+        if (!worstLeslie.empty())
+            std::printf ("           lowest Leslie/x: %.2fx (%s)\n", worstLeslieRatio, worstLeslie.c_str());
+        if (!worstCalf.empty())
+            std::printf ("           lowest Calf/x:   %.2fx (%s)\n", worstCalfRatio, worstCalf.c_str());
         std::printf ("\n");
     }
-    std::printf ("Ratio columns: the peer's time divided by ours at that setting (above 1: ours is faster).\n"
+    std::printf ("above copy: ns/frame beyond the plug-in that copies its input, in the same host.\n"
+                 "Leslie/x, Calf/x: mda Leslie's time, and the cheapest Calf peer's, divided by ours (above 1: ours "
+                 "is cheaper).\n"
                  "change dB: level of output minus input against the input, after warm-up.\n");
 
     // Instances go before the format: they hold the lilv world's plug-in data.

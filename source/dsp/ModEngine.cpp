@@ -291,6 +291,15 @@ struct ModEngine::Loops
         }
     };
 
+    template <int waveform, bool stereo, bool moving, bool shares, Turn turn> struct FewSamples
+    {
+        [[gnu::always_inline]] static void run (ModEngine* e, const BlockSetup* block, float* left, float* right,
+                                                int numSamples, bool blend) noexcept
+        {
+            renderSampleBySample<waveform, stereo, moving, shares, turn> (*e, *block, left, right, numSamples, blend);
+        }
+    };
+
     /** The one place where a kernel's instruction set is chosen. Each kernel is
         compiled once for the baseline and, on x86, once more for AVX2 (`widenable`
         kernels only): three-operand instructions and eight floats per vector nearly
@@ -341,14 +350,7 @@ struct ModEngine::Loops
                 stereo && (moving || e.rotCenterRamp.current != 0.0f || e.rotHalfRangeRamp.current != 0.0f);
 
             if (n < shortestChunkForPasses)
-            {
-                if (stereo)
-                    moving ? renderSampleBySample<waveform, true, true> (e, block, left, right, n, turn, blend)
-                           : renderSampleBySample<waveform, true, false> (e, block, left, right, n, turn, blend);
-                else
-                    moving ? renderSampleBySample<waveform, false, true> (e, block, left, right, n, turn, blend)
-                           : renderSampleBySample<waveform, false, false> (e, block, left, right, n, turn, blend);
-            }
+                renderFewSamples<waveform> (e, block, left, right, n, turn, blend, moving);
             else
             {
                 renderChunk<waveform> (e, block, left, right, n, turn, blend, moving);
@@ -360,6 +362,65 @@ struct ModEngine::Loops
         // The phasor followed no phase while another shape played.
         if constexpr (waveform != static_cast<int> (Waveform::sine))
             e.sinePhasor.restart();
+    }
+
+    /** Tiny host blocks: the cost is the sample's own arithmetic and the state taken in
+        and out, so at rest the loop is made for the block's case (shared smoothers, how
+        far the pair turns) and runs in the wider instruction set. Gliding settings
+        are rare and short, and take the general loop. */
+    template <int waveform>
+    static void renderFewSamples (ModEngine& e, const BlockSetup& block, float* left, float* right, int n, bool turn,
+                                  bool blend, bool moving) noexcept
+    {
+        const bool stereo = right != nullptr;
+        if (moving)
+        {
+            if (stereo)
+                turn ? runKernel<FewSamples<waveform, true, true, false, Turn::full>, false> (e, &e, &block, left,
+                                                                                              right, n, blend)
+                     : runKernel<FewSamples<waveform, true, true, false, Turn::none>, false> (e, &e, &block, left,
+                                                                                              right, n, blend);
+            else
+                runKernel<FewSamples<waveform, false, true, false, Turn::none>, false> (e, &e, &block, left, right, n,
+                                                                                        blend);
+            return;
+        }
+
+        const bool shares = sharesBase (e, block);
+        const auto run = [&] (auto stereoFlag, auto turnKind)
+        {
+            withFlags (
+                [&] (auto sharesFlag)
+                {
+                    runKernel<FewSamples<waveform, decltype (stereoFlag)::value, false, decltype (sharesFlag)::value,
+                                         decltype (turnKind)::value>,
+                              true> (e, &e, &block, left, right, n, blend);
+                },
+                shares);
+        };
+        if (!stereo)
+            run (std::false_type{}, TurnKind<Turn::none>{});
+        else if (!turn)
+            run (std::true_type{}, TurnKind<Turn::none>{});
+        else if (turnsNarrow (e))
+            run (std::true_type{}, TurnKind<Turn::narrow>{});
+        else
+            run (std::true_type{}, TurnKind<Turn::full>{});
+    }
+
+    /** Equal states fed equal shape values stay equal: with no offsets, one smoother
+        serves all three LFO outputs. */
+    static bool sharesBase (const ModEngine& e, const BlockSetup& block) noexcept
+    {
+        return block.amSharesBase && block.fmSharesBase && sameBits (e.lfoAm, e.lfoBase) &&
+               sameBits (e.lfoFm, e.lfoBase);
+    }
+
+    /** At rest the angle A = half range x base + centre, with |base| <= 1, never leaves
+        +-(|half range| + |centre|). */
+    static bool turnsNarrow (const ModEngine& e) noexcept
+    {
+        return std::abs (e.rotHalfRangeRamp.current) + std::abs (e.rotCenterRamp.current) <= widestNarrowTurnDegrees;
     }
 
     template <int waveform>
@@ -404,10 +465,7 @@ struct ModEngine::Loops
         }
         else
         {
-            // At rest the angle A = half range x base + centre, with |base| <= 1, never
-            // leaves +-(|half range| + |centre|).
-            const bool narrow = !moving && std::abs (e.rotHalfRangeRamp.current) + std::abs (e.rotCenterRamp.current) <=
-                                               widestNarrowTurnDegrees;
+            const bool narrow = !moving && turnsNarrow (e);
             if (noDelay)
             {
                 // Sample i was written at writtenBefore + 1 + i, so the one before it lies
@@ -470,9 +528,9 @@ struct ModEngine::Loops
         }
     }
 
-    template <int waveform, bool stereo, bool rampsMoving>
-    static void renderSampleBySample (ModEngine& e, const BlockSetup& block, float* left, float* right, int numSamples,
-                                      bool turn, bool blend) noexcept
+    template <int waveform, bool stereo, bool rampsMoving, bool shares, Turn turn>
+    [[gnu::always_inline]] static void renderSampleBySample (ModEngine& e, const BlockSetup& block, float* left,
+                                                             float* right, int numSamples, bool blend) noexcept
     {
         // The state the loop updates is held in locals: the stores into the audio and the
         // delay lines are floats, and the compiler would otherwise reload every float
@@ -503,7 +561,22 @@ struct ModEngine::Loops
             if (p >= 1.0)
                 p -= 1.0;
 
-            if constexpr (waveform == static_cast<int> (Waveform::sine))
+            if constexpr (shares)
+            {
+                float shape;
+                if constexpr (waveform == static_cast<int> (Waveform::sine))
+                {
+                    float cosine;
+                    phasor.next (samplePhase, block.step, shape, cosine);
+                }
+                else
+                {
+                    shape = static_cast<float> (shapeAt<waveform> (samplePhase));
+                }
+                base = smooth (base, shape, a);
+                am = fm = base;
+            }
+            else if constexpr (waveform == static_cast<int> (Waveform::sine))
             {
                 float sine, cosine;
                 phasor.next (samplePhase, block.step, sine, cosine);
@@ -550,8 +623,8 @@ struct ModEngine::Loops
                                                              lineRight[(at - 1) & mask], lineRight[(at - 2) & mask],
                                                              fraction, belowOneSample) *
                            g;
-                if (turn)
-                    rotate<Choice::branch> (angle, wetLeft, wetRight);
+                if constexpr (turn != Turn::none)
+                    rotate<Choice::branch, turn> (angle, wetLeft, wetRight);
             }
 
             float outLeft = mixAndGain (x, wetLeft, mix, gain);

@@ -57,6 +57,18 @@ inline const EngineSetting engineSettings[]{
          p[Param::waveform] = 1;
          p[Param::amPhase] = 1;
      }},
+    // The heaviest kind of setting: an offset shape the sine phasor cannot give, the
+    // vibrato at its cap and turns beyond the narrow range.
+    {"slowTriangleAmAt90FullFmWideTurns",
+     [] (dsp::BlockParams& p)
+     {
+         p[Param::rate] = 0.35f;
+         p[Param::waveform] = 1;
+         p[Param::amDepth] = 30;
+         p[Param::amPhase] = 1;
+         p[Param::fmDepth] = 100;
+         p[Param::rotRange] = 220;
+     }},
     {"squareX8AmAt270",
      [] (dsp::BlockParams& p)
      {
