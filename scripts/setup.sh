@@ -14,7 +14,7 @@ packages=(
     fonts-liberation2 fonts-dejavu-core
     xvfb xdotool imagemagick x11-utils
     jackd2 jalv lv2-dev lilv-utils sordi
-    calf-plugins mda-lv2
+    calf-plugins mda-lv2 lv2-examples
     ardour
     python3
 )
