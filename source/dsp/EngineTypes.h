@@ -20,8 +20,8 @@ struct BlockParams
 constexpr BlockParams defaultBlockParams() noexcept
 {
     BlockParams p;
-    for (const auto& spec : parameterTable)
-        p[spec.param] = spec.defaultValue;
+    for (const auto& info : parameterTable)
+        p[info.param] = info.defaultValue;
     return p;
 }
 

@@ -62,7 +62,7 @@ enum class TextKind
 
 /** Everything a host, the state, the presets, the editor and the engine's tests know
     about one parameter. Values are in the parameter's own units. */
-struct ParamSpec
+struct ParamInfo
 {
     Param param;
     const char* id;   // as the host, the state and the preset files know it
@@ -82,7 +82,7 @@ constexpr float lastIndex (const Array& a) noexcept
 }
 
 /** The parameter set, in `Param` order. */
-constexpr std::array<ParamSpec, numParams> parameterTable { {
+constexpr std::array<ParamInfo, numParams> parameterTable { {
     { Param::sync, "sync", "Sync", Mapping::choice, 0.0f, lastIndex (syncChoices), 0.0f, 1.0f, TextKind::syncName },
     { Param::rate, "rate", "Rate", Mapping::logarithmic, 0.01f, 60.0f, 0.2f, 0.01f, TextKind::hertz },
     { Param::xFactor, "xFactor", "x Factor", Mapping::choice, 0.0f, lastIndex (xFactors), 3.0f, 1.0f,
@@ -114,7 +114,7 @@ constexpr bool tableFollowsParamOrder()
 }
 static_assert (tableFollowsParamOrder(), "the parameter table must list the parameters in Param order");
 
-constexpr const ParamSpec& specOf (Param p) noexcept { return parameterTable[static_cast<std::size_t> (paramIndex (p))]; }
+constexpr const ParamInfo& specOf (Param p) noexcept { return parameterTable[static_cast<std::size_t> (paramIndex (p))]; }
 
 /** The id of a parameter as the host, the state and the preset files know it. */
 constexpr const char* idOf (Param p) noexcept { return specOf (p).id; }

@@ -35,18 +35,18 @@ juce::NormalisableRange<float> linearRange (float start, float end, float resolu
              [resolution] (float s, float e, float v) { return snapToGrid (v, s, e, resolution); } };
 }
 
-juce::NormalisableRange<float> rangeOf (const ParamSpec& spec)
+juce::NormalisableRange<float> rangeOf (const ParamInfo& info)
 {
     // The custom ranges snap to 1 / step: 100 steps per Hz for 0.01, 10 per unit for 0.1.
-    switch (spec.mapping)
+    switch (info.mapping)
     {
-        case Mapping::logarithmic: return logRange (spec.min, spec.max, 1.0f / spec.step);
-        case Mapping::linear: return linearRange (spec.min, spec.max, 1.0f / spec.step);
+        case Mapping::logarithmic: return logRange (info.min, info.max, 1.0f / info.step);
+        case Mapping::linear: return linearRange (info.min, info.max, 1.0f / info.step);
         case Mapping::wholeSteps:
         case Mapping::choice:
         case Mapping::toggle: break;
     }
-    return { spec.min, spec.max, spec.step };
+    return { info.min, info.max, info.step };
 }
 
 const char* labelOf (TextKind kind)
@@ -84,22 +84,22 @@ const juce::StringArray& choiceNames (TextKind kind)
     return phaseNames();
 }
 
-std::unique_ptr<juce::RangedAudioParameter> makeParameter (const ParamSpec& spec)
+std::unique_ptr<juce::RangedAudioParameter> makeParameter (const ParamInfo& info)
 {
-    const juce::ParameterID id { spec.id, 1 };
+    const juce::ParameterID id { info.id, 1 };
 
-    if (spec.mapping == Mapping::choice)
-        return std::make_unique<juce::AudioParameterChoice> (id, spec.name, choiceNames (spec.text),
-                                                             static_cast<int> (spec.defaultValue));
+    if (info.mapping == Mapping::choice)
+        return std::make_unique<juce::AudioParameterChoice> (id, info.name, choiceNames (info.text),
+                                                             static_cast<int> (info.defaultValue));
 
-    if (spec.mapping == Mapping::toggle)
-        return std::make_unique<juce::AudioParameterBool> (id, spec.name, spec.defaultValue != 0.0f);
+    if (info.mapping == Mapping::toggle)
+        return std::make_unique<juce::AudioParameterBool> (id, info.name, info.defaultValue != 0.0f);
 
-    const auto format = valueText::formatOf (spec.text);
+    const auto format = valueText::formatOf (info.text);
     jassert (format != nullptr);
     return std::make_unique<juce::AudioParameterFloat> (
-        id, spec.name, rangeOf (spec), spec.defaultValue,
-        juce::AudioParameterFloatAttributes().withLabel (labelOf (spec.text)).withStringFromValueFunction (
+        id, info.name, rangeOf (info), info.defaultValue,
+        juce::AudioParameterFloatAttributes().withLabel (labelOf (info.text)).withStringFromValueFunction (
             [format] (float v, int) { return format (static_cast<double> (v)); }));
 }
 
@@ -126,8 +126,8 @@ const juce::StringArray& allParameterIds()
     static const juce::StringArray ids = []
     {
         juce::StringArray list;
-        for (const auto& spec : parameterTable)
-            list.add (spec.id);
+        for (const auto& info : parameterTable)
+            list.add (info.id);
         return list;
     }();
     return ids;
@@ -160,8 +160,8 @@ const juce::StringArray& xFactorNames()
 juce::AudioProcessorValueTreeState::ParameterLayout createParameterLayout()
 {
     juce::AudioProcessorValueTreeState::ParameterLayout layout;
-    for (const auto& spec : parameterTable)
-        layout.add (makeParameter (spec));
+    for (const auto& info : parameterTable)
+        layout.add (makeParameter (info));
     return layout;
 }
 } // namespace br
