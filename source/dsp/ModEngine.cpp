@@ -42,9 +42,6 @@ constexpr int chunkSize = 64;
 // fused loop does the same arithmetic in the same order instead.
 constexpr int shortestChunkForPasses = 4;
 
-// Delays (whole samples) below this read taps the LFO loop stored within the last
-// few iterations; see `runLfoAndDelay`.
-constexpr int recentStores = 8;
 
 bool isOn (float switchValue) noexcept
 {
@@ -275,11 +272,10 @@ struct ModEngine::Loops
         so the loop bodies, always inlined, see the state in the engine. */
     template <int waveform, bool stereo, bool amShares, bool fmShares, bool readDelay> struct Lfo
     {
-        [[gnu::always_inline]] static void run (ModEngine* e, const BlockSetup* block, Chunk* chunk, const float* left,
-                                                const float* right, int numSamples, bool moving) noexcept
+        [[gnu::always_inline]] static void run (ModEngine* e, const BlockSetup* block, Chunk* chunk, int first,
+                                                int end, bool moving) noexcept
         {
-            runLfoAndDelay<waveform, stereo, amShares, fmShares, readDelay> (*e, *block, *chunk, left, right,
-                                                                             numSamples, moving);
+            runLfoAndDelay<waveform, stereo, amShares, fmShares, readDelay> (*e, *block, *chunk, first, end, moving);
         }
     };
     template <bool stereo, Turn turn, bool blend, bool moving, DelayRead read> struct Mix
@@ -429,6 +425,7 @@ struct ModEngine::Loops
     {
         const bool stereo = right != nullptr;
         Chunk chunk;
+        const int spanAhead = samplesWritableAhead (e); // before the ramps move past this chunk's depths
         if (moving)
             runRamps (e, chunk, n);
 
@@ -442,16 +439,29 @@ struct ModEngine::Loops
         // mix loop takes without the taps.
         const bool settledBypass = !moving && e.engagedRamp.current == 0.0f;
         const bool noDelay = !moving && sameBits (e.fmDepthRamp.current, 0.0f); // -0 would make the fraction -0
+        const bool readDelay = !settledBypass && !noDelay;
         const int writtenBefore = e.writeIndex;
 
-        withFlags (
-            [&] (auto stereoFlag, auto amFlag, auto fmFlag, auto readFlag)
-            {
-                // Only the loop that reads the delay line gains from the wide build.
-                runKernel<Lfo<waveform, stereoFlag, amFlag, fmFlag, readFlag>, readFlag> (e, &e, &block, &chunk, left,
-                                                                                          right, n, moving);
-            },
-            stereo, amShares, fmShares, !settledBypass && !noDelay);
+        // The input goes into the delay lines in stretches written before the LFO loop
+        // reads them, so that loop neither stores samples nor waits for a store of its
+        // own to land before it can read the taps next to it. A stretch must end before
+        // the oldest tap any of its samples reads: the line then still holds, at every
+        // tap, what a sample-by-sample loop would find there.
+        const int span = readDelay ? spanAhead : n;
+        chunk.shortestDelay = std::numeric_limits<double>::max();
+        for (int first = 0; first < n; first += span)
+        {
+            const int end = std::min (n, first + span);
+            writeAhead (e, left + first, stereo ? right + first : nullptr, end - first);
+            withFlags (
+                [&] (auto stereoFlag, auto amFlag, auto fmFlag, auto readFlag)
+                {
+                    // Only the loop that reads the delay line gains from the wide build.
+                    runKernel<Lfo<waveform, stereoFlag, amFlag, fmFlag, readFlag>, readFlag> (e, &e, &block, &chunk,
+                                                                                              first, end, moving);
+                },
+                stereo, amShares, fmShares, readDelay);
+        }
 
         const float* const amOutput = amShares ? chunk.base : chunk.am;
         const int last = n - 1;
@@ -655,6 +665,39 @@ struct ModEngine::Loops
         e.blockPeakRight = peakRight;
     }
 
+    /** How many samples of input may be written into the delay lines ahead of the
+        loop that reads them, for the next chunk. The taps of a sample reach back
+        whole + 2 samples from it, and `whole` never exceeds twice the largest FM depth
+        the ramp passes through on its way from `current` to `target`; the
+        samples written early must stay clear of them. A depth that is negative or not
+        finite (never the case from the parameters) gets one sample at a time, as before. */
+    static int samplesWritableAhead (const ModEngine& e) noexcept
+    {
+        const Ramp& depth = e.fmDepthRamp;
+        const float lowest = std::min (depth.current, depth.target);
+        const float highest = std::max (depth.current, depth.target);
+        if (!(lowest >= 0.0f) || !(highest <= static_cast<float> (e.delayMask)))
+            return 1;
+        const int reach = static_cast<int> (2.0f * highest) + 1 + 2; // whole, its rounding, and the oldest taps
+        return std::clamp (e.delayMask - reach, 1, chunkSize);
+    }
+
+    /** Writes the next `numSamples` input samples after the newest in the lines,
+        without moving `writeIndex`: the LFO loop moves it as it reaches each sample. */
+    static void writeAhead (ModEngine& e, const float* left, const float* right, int numSamples) noexcept
+    {
+        const int first = (e.writeIndex + 1) & e.delayMask;
+        const int beforeWrap = std::min (numSamples, e.delayMask + 1 - first);
+        const auto write = [&] (std::vector<float>& line, const float* input)
+        {
+            std::memcpy (line.data() + first, input, static_cast<size_t> (beforeWrap) * sizeof (float));
+            std::memcpy (line.data(), input + beforeWrap, static_cast<size_t> (numSamples - beforeWrap) * sizeof (float));
+        };
+        write (e.delayLeft, left);
+        if (right != nullptr)
+            write (e.delayRight, right);
+    }
+
     static void runRamps (ModEngine& e, Chunk& chunk, int numSamples) noexcept
     {
         Ramp* const ramps[] = {&e.amDepthRamp, &e.fmDepthRamp, &e.rotCenterRamp, &e.rotHalfRangeRamp,
@@ -679,9 +722,10 @@ struct ModEngine::Loops
     }
 
     template <int waveform, bool stereo, bool amShares, bool fmShares, bool readDelay>
+    /** The chunk's samples `first` to `end` (exclusive), whose input is already in the
+        delay lines (see `writeAhead`). */
     [[gnu::always_inline]] static void runLfoAndDelay (ModEngine& e, const BlockSetup& block, Chunk& chunk,
-                                                       const float* left, const float* right, int numSamples,
-                                                       bool moving) noexcept
+                                                       int first, int end, bool moving) noexcept
     {
         float* const lineLeft = e.delayLeft.data();
         float* const lineRight = e.delayRight.data();
@@ -690,12 +734,12 @@ struct ModEngine::Loops
 
         // The smoothers are serial chains of three float operations per sample, and the
         // phase and the phasor two more. Everything else of the sample rides along in
-        // the same loop (delay, writes, tap copies), so the core works on it while it
+        // the same loop (delay and tap copies), so the core works on it while it
         // waits for the chains; what can wait (the split of the delay into whole
         // samples and fraction) is left to the vector loop of the mix.
         const float a = block.smoothing;
         float am = e.lfoAm, fm = e.lfoFm, base = e.lfoBase;
-        double shortest = std::numeric_limits<double>::max();
+        double shortest = chunk.shortestDelay;
 
         // A resting depth is the same for every sample: stride 0 through it.
         const float* const fmDepth = moving ? chunk.fmDepth : &e.fmDepthRamp.current;
@@ -719,12 +763,7 @@ struct ModEngine::Loops
             else
                 fm = smooth (fm, shapeFm, a);
 
-            // Taps reach no further than the newest sample, so writing and reading in
-            // one pass sees exactly what a sample-by-sample loop would.
             newest = (newest + 1) & mask;
-            lineLeft[newest] = left[i];
-            if constexpr (stereo)
-                lineRight[newest] = right[i];
 
             if constexpr (readDelay)
             {
@@ -733,13 +772,9 @@ struct ModEngine::Loops
                 shortest = delay < shortest ? delay : shortest; // one minsd
 
                 // The four taps lie side by side unless they straddle the end of the line.
-                // A short delay reads samples this loop stored a few iterations ago, still
-                // on their way to the cache: a 16-byte load across those 4-byte stores
-                // cannot be forwarded from them and stalls until they land, where four
-                // single reads are forwarded at once.
                 const int whole = static_cast<int> (delay);
                 const int oldest = (newest - whole - 2) & mask;
-                if (oldest <= mask - 3 && whole >= recentStores)
+                if (oldest <= mask - 3)
                 {
                     std::memcpy (chunk.tapsLeft[i], lineLeft + oldest, sizeof (chunk.tapsLeft[i]));
                     if constexpr (stereo)
@@ -765,13 +800,13 @@ struct ModEngine::Loops
             const PhasorStep step = block.step;
 
             // In runs between refreshes of the phasor, so no sample has to ask for one.
-            for (int i = 0; i < numSamples;)
+            for (int i = first; i < end;)
             {
                 if (phasor.untilRefresh == 0)
                     phasor.refresh (p);
-                const int end = std::min (numSamples, i + phasor.untilRefresh);
-                phasor.untilRefresh -= end - i;
-                for (; i < end; ++i)
+                const int runEnd = std::min (end, i + phasor.untilRefresh);
+                phasor.untilRefresh -= runEnd - i;
+                for (; i < runEnd; ++i)
                 {
                     float sineValue, cosineValue;
                     phasor.take (step, sineValue, cosineValue);
@@ -795,7 +830,7 @@ struct ModEngine::Loops
             const __m128d baseAndAmOffsets = _mm_set_pd (block.amOffset, 0.0);
             const __m128d fmOffsets = _mm_set1_pd (block.fmOffset);
 #endif
-            for (int i = 0; i < numSamples; ++i)
+            for (int i = first; i < end; ++i)
             {
                 const double samplePhase = p;
                 p += increment;
