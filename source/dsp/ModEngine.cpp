@@ -272,10 +272,11 @@ struct ModEngine::Loops
         so the loop bodies, always inlined, see the state in the engine. */
     template <int waveform, bool stereo, bool amShares, bool fmShares, bool readDelay> struct Lfo
     {
-        [[gnu::always_inline]] static void run (ModEngine* e, const BlockSetup* block, Chunk* chunk, int first,
-                                                int end, bool moving) noexcept
+        [[gnu::always_inline]] static void run (ModEngine* e, const BlockSetup* block, Chunk* chunk, const float* left,
+                                                const float* right, int first, int end, bool moving) noexcept
         {
-            runLfoAndDelay<waveform, stereo, amShares, fmShares, readDelay> (*e, *block, *chunk, first, end, moving);
+            runLfoAndDelay<waveform, stereo, amShares, fmShares, readDelay> (*e, *block, *chunk, left, right, first,
+                                                                             end, moving);
         }
     };
     template <bool stereo, Turn turn, bool blend, bool moving, DelayRead read> struct Mix
@@ -442,23 +443,26 @@ struct ModEngine::Loops
         const bool readDelay = !settledBypass && !noDelay;
         const int writtenBefore = e.writeIndex;
 
-        // The input goes into the delay lines in stretches written before the LFO loop
-        // reads them, so that loop neither stores samples nor waits for a store of its
-        // own to land before it can read the taps next to it. A stretch must end before
-        // the oldest tap any of its samples reads: the line then still holds, at every
-        // tap, what a sample-by-sample loop would find there.
+        // Where the taps are read, the input goes into the delay lines in stretches
+        // written before the LFO loop reads them, so that loop neither stores samples nor
+        // waits for a store of its own to land before it can read the taps next to it. A
+        // stretch must end before the oldest tap any of its samples reads: the line then
+        // still holds, at every tap, what a sample-by-sample loop would find there.
+        // Where nothing is read, the LFO loop stores each sample as it goes, which costs
+        // it nothing while it waits for its chains.
         const int span = readDelay ? spanAhead : n;
         chunk.shortestDelay = std::numeric_limits<double>::max();
         for (int first = 0; first < n; first += span)
         {
             const int end = std::min (n, first + span);
-            writeAhead (e, left + first, stereo ? right + first : nullptr, end - first);
+            if (readDelay)
+                writeAhead (e, left + first, stereo ? right + first : nullptr, end - first);
             withFlags (
                 [&] (auto stereoFlag, auto amFlag, auto fmFlag, auto readFlag)
                 {
                     // Only the loop that reads the delay line gains from the wide build.
-                    runKernel<Lfo<waveform, stereoFlag, amFlag, fmFlag, readFlag>, readFlag> (e, &e, &block, &chunk,
-                                                                                              first, end, moving);
+                    runKernel<Lfo<waveform, stereoFlag, amFlag, fmFlag, readFlag>, readFlag> (
+                        e, &e, &block, &chunk, left, right, first, end, moving);
                 },
                 stereo, amShares, fmShares, readDelay);
         }
@@ -722,10 +726,11 @@ struct ModEngine::Loops
     }
 
     template <int waveform, bool stereo, bool amShares, bool fmShares, bool readDelay>
-    /** The chunk's samples `first` to `end` (exclusive), whose input is already in the
-        delay lines (see `writeAhead`). */
+    /** The chunk's samples `first` to `end` (exclusive). While it reads the delay, their
+        input is already in the lines (see `writeAhead`); otherwise the loop stores it. */
     [[gnu::always_inline]] static void runLfoAndDelay (ModEngine& e, const BlockSetup& block, Chunk& chunk,
-                                                       int first, int end, bool moving) noexcept
+                                                       const float* left, const float* right, int first, int end,
+                                                       bool moving) noexcept
     {
         float* const lineLeft = e.delayLeft.data();
         float* const lineRight = e.delayRight.data();
@@ -764,8 +769,13 @@ struct ModEngine::Loops
                 fm = smooth (fm, shapeFm, a);
 
             newest = (newest + 1) & mask;
-
-            if constexpr (readDelay)
+            if constexpr (!readDelay)
+            {
+                lineLeft[newest] = left[i];
+                if constexpr (stereo)
+                    lineRight[newest] = right[i];
+            }
+            else
             {
                 const double delay = delayInSamples (fm, fmDepth[i * fmDepthStride]);
                 chunk.delay[i] = delay;
