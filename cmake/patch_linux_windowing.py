@@ -1,14 +1,31 @@
-"""Writes a copy of JUCE 7.0.5's juce_gui_basics unity file that compiles a corrected copy
-of its Linux window peer (native/juce_linux_Windowing.cpp) instead of the original.
+"""Writes a copy of JUCE 7.0.5's juce_gui_basics unity file that compiles corrected copies
+of its Linux window peer (native/juce_linux_Windowing.cpp) and of the vertical-blank
+attachment (windows/juce_VBlankAttachement.cpp) instead of the originals.
 
-The fault: JUCE reads X events only when the display connection's socket turns readable.
-Xlib, though, moves every event that has already arrived into its own queue whenever it
-waits for a reply (the XSync after a shared-memory image is made, the one after a window
-is destroyed, XGetGeometry, ...), and such events leave the socket empty. The Expose events of a window that has just grown, or
-of the area a closed dialog uncovered, then sit in that queue until some unrelated event
-(a mouse move) wakes the loop, and the window shows black or the dialog's old image until
-then. The peer's vertical-blank timer, which runs for every window while it exists, now
-hands such events on first.
+Two faults of the peer:
+
+- Events stranded in Xlib's queue. JUCE reads X events only when the display connection's
+  socket turns readable. Xlib, though, moves every event that has already arrived into its
+  own queue whenever it waits for a reply (the XSync after a shared-memory image is made,
+  the one after a window is destroyed, XGetGeometry, the XQueryPointer that the desktop's
+  and the tooltip's timers make several times a second, ...), and such events leave the
+  socket empty. The Expose events of a window that has just grown, or of the area a closed
+  dialog uncovered, then sit in that queue until some unrelated event (a mouse move) wakes
+  the loop, and the window shows black or the dialog's old image until then. Such events
+  are now handed on by the peer's frame timer (below) at its next tick, and the calls that
+  wait for replies outside a frame (a window destroyed, the pointer queried) wake that
+  timer when they left events behind.
+
+- A frame timer that never sleeps. Every window ran a timer at the display's refresh rate
+  (100 Hz where the display reports none, as under Xvfb) for as long as it existed, only
+  to find nothing to draw: an idle window woke the process hundreds of times a second, a
+  cost in battery and fan noise for an app left open for hours. The timer now runs only
+  while it has work: areas waiting to be drawn, shared-memory images still on their way
+  to the server, events stranded in Xlib's queue, or vertical-blank listeners attached.
+  A repaint wakes it for a first tick as soon as the message loop is free; once a tick
+  finds nothing more to do it only waits, at one long interval, to release the drawing
+  image unused for three seconds as JUCE does, and then stops. Anything that attaches a
+  vertical-blank listener wakes it too, which is why the attachment is corrected as well.
 
 The other files of the module are included from where JUCE installed them.
 Every replacement must match exactly once, so a different JUCE fails the build loudly.
@@ -22,48 +39,230 @@ import juce_patch
 
 module, output = pathlib.Path(sys.argv[1]), pathlib.Path(sys.argv[2])
 peer_name = "native/juce_linux_Windowing.cpp"
+attachment_name = "windows/juce_VBlankAttachement.cpp"
 
-replacements = [
+peer_replacements = [
     ("namespace juce\n{\n",
      "#include <juce_events/native/juce_linux_EventLoopInternal.h>\n\n"
      "namespace juce\n{\n"),
-    ("    void onVBlank()\n    {\n",
+
+    # The modifier keys are read with XQueryPointer, a reply that can strand events.
+    ("        getNativeRealtimeModifiers = []() -> ModifierKeys { return XWindowSystem::getInstance()->getNativeRealtimeModifiers(); };\n",
+     "        getNativeRealtimeModifiers = []() -> ModifierKeys\n"
+     "        {\n"
+     "            const auto modifiers = XWindowSystem::getInstance()->getNativeRealtimeModifiers();\n"
+     "            handOnQueuedEventsSoon();\n"
+     "            return modifiers;\n"
+     "        };\n"),
+
+    # Destroying a window waits for the server (XSync): the Expose events of what it
+    # uncovered may be left in Xlib's queue, for another window to hand on.
+    ("        repainter = nullptr;\n        instance->destroyWindow (windowH);\n",
+     "        repainter = nullptr;\n        instance->destroyWindow (windowH);\n"
+     "        handOnQueuedEventsSoon (this);\n"),
+
+    ("    void repaint (const Rectangle<int>& area) override\n"
+     "    {\n"
+     "        if (repainter != nullptr)\n"
+     "            repainter->repaint (area.getIntersection (bounds.withZeroOrigin()));\n"
+     "    }\n\n"
+     "    void performAnyPendingRepaintsNow() override\n"
+     "    {\n"
+     "        if (repainter != nullptr)\n"
+     "            repainter->performAnyPendingRepaintsNow();\n"
+     "    }\n",
+     "    void repaint (const Rectangle<int>& area) override\n"
+     "    {\n"
+     "        if (repainter != nullptr)\n"
+     "        {\n"
+     "            const auto visibleArea = area.getIntersection (bounds.withZeroOrigin());\n\n"
+     "            if (! visibleArea.isEmpty())\n"
+     "            {\n"
+     "                repainter->repaint (visibleArea);\n"
+     "                wakeFrameTimer();\n"
+     "            }\n"
+     "        }\n"
+     "    }\n\n"
+     "    void performAnyPendingRepaintsNow() override\n"
+     "    {\n"
+     "        if (repainter != nullptr)\n"
+     "        {\n"
+     "            repainter->performAnyPendingRepaintsNow();\n"
+     "            wakeFrameTimer(); // making the image may have stranded events\n"
+     "        }\n"
+     "    }\n\n"
+     "    /** Makes the frame timer tick as soon as the message loop is free, unless it is\n"
+     "        already ticking at the frame rate. */\n"
+     "    void wakeFrameTimer()\n"
+     "    {\n"
+     "        const auto interval = vBlankManager.getTimerInterval();\n\n"
+     "        if (interval != firstTickMs && interval != frameIntervalMs)\n"
+     "            vBlankManager.startTimer (firstTickMs);\n"
+     "    }\n\n"
+     "    /** After an Xlib call that waited for a reply outside a frame: when it left events\n"
+     "        in Xlib's queue, wakes the frame timer of a window (other than `leaving`) to\n"
+     "        hand them on. */\n"
+     "    static void handOnQueuedEventsSoon (const LinuxComponentPeer* leaving = nullptr)\n"
+     "    {\n"
+     "        if (! eventsAlreadyQueued())\n"
+     "            return;\n\n"
+     "        for (int i = 0; i < getNumPeers(); ++i)\n"
+     "        {\n"
+     "            if (auto* peer = dynamic_cast<LinuxComponentPeer*> (getPeer (i)); peer != nullptr && peer != leaving)\n"
+     "            {\n"
+     "                peer->wakeFrameTimer();\n"
+     "                return;\n"
+     "            }\n"
+     "        }\n"
+     "    }\n"),
+
+    ("        void repaint (Rectangle<int> area)\n"
+     "        {\n"
+     "            regionsNeedingRepaint.add (area * peer.currentScaleFactor);\n"
+     "        }\n",
+     "        void repaint (Rectangle<int> area)\n"
+     "        {\n"
+     "            regionsNeedingRepaint.add (area * peer.currentScaleFactor);\n"
+     "        }\n\n"
+     "        /** Areas wait to be drawn, or images to reach the server. */\n"
+     "        bool hasWorkPending() const\n"
+     "        {\n"
+     "            return ! regionsNeedingRepaint.isEmpty()\n"
+     "                || XWindowSystem::getInstance()->getNumPaintsPendingForWindow (peer.windowH) > 0;\n"
+     "        }\n\n"
+     "        /** How long until dispatchDeferredRepaints() releases the drawing image; 0 when\n"
+     "            there is none. */\n"
+     "        int millisecondsUntilImageRelease() const\n"
+     "        {\n"
+     "            if (image.isNull())\n"
+     "                return 0;\n\n"
+     "            const auto left = (int64) lastTimeImageUsed + 3001 - (int64) Time::getApproximateMillisecondCounter();\n"
+     "            return (int) jlimit ((int64) 1, (int64) 3001, left);\n"
+     "        }\n"),
+
+    ("    void onVBlank()\n"
+     "    {\n"
+     "        vBlankListeners.call ([] (auto& l) { l.onVBlank(); });\n\n"
+     "        if (repainter != nullptr)\n"
+     "            repainter->dispatchDeferredRepaints();\n"
+     "    }\n",
+     "    static bool eventsAlreadyQueued()\n"
+     "    {\n"
+     "        auto* display = XWindowSystem::getInstance()->getDisplay();\n\n"
+     "        if (display == nullptr)\n"
+     "            return false;\n\n"
+     "        XWindowSystemUtilities::ScopedXLock xLock;\n"
+     "        return X11Symbols::getInstance()->xEventsQueued (display, QueuedAlready) > 0;\n"
+     "    }\n\n"
      "    /* Xlib may already hold events that it read while waiting for a reply; the socket\n"
      "       then stays quiet and the event loop would leave them there. Returns true when it\n"
      "       dispatched some (which may have deleted any window). */\n"
      "    static bool dispatchEventsAlreadyQueued()\n"
      "    {\n"
-     "        auto* display = XWindowSystem::getInstance()->getDisplay();\n\n"
-     "        if (display == nullptr)\n"
+     "        if (! eventsAlreadyQueued())\n"
      "            return false;\n\n"
-     "        {\n"
-     "            XWindowSystemUtilities::ScopedXLock xLock;\n\n"
-     "            if (X11Symbols::getInstance()->xEventsQueued (display, QueuedAlready) <= 0)\n"
-     "                return false;\n"
-     "        }\n\n"
-     "        LinuxEventLoopInternal::invokeEventLoopCallbackForFd (X11Symbols::getInstance()->xConnectionNumber (display));\n"
+     "        LinuxEventLoopInternal::invokeEventLoopCallbackForFd (X11Symbols::getInstance()->xConnectionNumber (XWindowSystem::getInstance()->getDisplay()));\n"
      "        return true;\n"
      "    }\n\n"
-     "    void onVBlank()\n    {\n"
+     "    void onVBlank()\n"
+     "    {\n"
      "        if (dispatchEventsAlreadyQueued() && ! isValidPeer (this))\n"
-     "            return;\n\n"),
+     "            return;\n\n"
+     "        vBlankListeners.call ([] (auto& l) { l.onVBlank(); });\n\n"
+     "        if (repainter != nullptr)\n"
+     "            repainter->dispatchDeferredRepaints();\n\n"
+     "        sleepWhenIdle();\n"
+     "    }\n\n"
+     "    /* Keeps the frame timer at the frame rate while there is work for the next tick\n"
+     "       (making an image may just have stranded events); otherwise it waits only to\n"
+     "       release the drawing image, then stops. */\n"
+     "    void sleepWhenIdle()\n"
+     "    {\n"
+     "        if (! vBlankListeners.isEmpty() || eventsAlreadyQueued() || (repainter != nullptr && repainter->hasWorkPending()))\n"
+     "        {\n"
+     "            if (vBlankManager.getTimerInterval() != frameIntervalMs)\n"
+     "                vBlankManager.startTimer (frameIntervalMs);\n"
+     "        }\n"
+     "        else if (const auto release = repainter != nullptr ? repainter->millisecondsUntilImageRelease() : 0; release > 0)\n"
+     "        {\n"
+     "            vBlankManager.startTimer (jmax (release, frameIntervalMs + 1));\n"
+     "        }\n"
+     "        else\n"
+     "        {\n"
+     "            vBlankManager.stopTimer();\n"
+     "        }\n"
+     "    }\n"),
+
+    ("            if (vBlankManager.getTimerInterval() != frequencyToUse)\n"
+     "                vBlankManager.startTimerHz (frequencyToUse);\n"
+     "        }\n"
+     "    }\n",
+     "            frameIntervalMs = jmax (2, 1000 / frequencyToUse);\n"
+     "        }\n\n"
+     "        wakeFrameTimer();\n"
+     "    }\n"),
+
+    ("    LinuxVBlankManager vBlankManager { [this]() { onVBlank(); } };\n",
+     "    LinuxVBlankManager vBlankManager { [this]() { onVBlank(); } };\n"
+     "    /* The frame timer's interval while it has work, and the one of a first tick after\n"
+     "       it slept (the timer's smallest). A frame interval of at least 2 ms keeps the two\n"
+     "       apart. */\n"
+     "    int frameIntervalMs = 10;\n"
+     "    static constexpr int firstTickMs = 1;\n"),
+
+    # The pointer position is read with XQueryPointer, several times a second by the
+    # desktop's and the tooltip's timers.
+    ("Point<float> MouseInputSource::getCurrentRawMousePosition()\n"
+     "{\n"
+     "    return Desktop::getInstance().getDisplays().physicalToLogical (XWindowSystem::getInstance()->getCurrentMousePosition());\n"
+     "}\n",
+     "Point<float> MouseInputSource::getCurrentRawMousePosition()\n"
+     "{\n"
+     "    const auto position = XWindowSystem::getInstance()->getCurrentMousePosition();\n"
+     "    LinuxComponentPeer::handOnQueuedEventsSoon();\n"
+     "    return Desktop::getInstance().getDisplays().physicalToLogical (position);\n"
+     "}\n\n"
+     "void juce_wakeLinuxFrameTimer (ComponentPeer& peer)\n"
+     "{\n"
+     "    if (auto* linuxPeer = dynamic_cast<LinuxComponentPeer*> (&peer))\n"
+     "        linuxPeer->wakeFrameTimer();\n"
+     "}\n"),
 ]
 
-peer = juce_patch.apply((module / peer_name).read_text(encoding='utf-8'), replacements, peer_name)
+attachment_replacements = [
+    ("namespace juce\n{\n",
+     "namespace juce\n{\n\n"
+     "#if JUCE_LINUX || JUCE_BSD\n"
+     "// The X11 peer's frame timer sleeps while it has nothing to do; a listener wakes it.\n"
+     "void juce_wakeLinuxFrameTimer (ComponentPeer&);\n"
+     "#endif\n"),
+    ("            peer->addVBlankListener (this);\n",
+     "            peer->addVBlankListener (this);\n"
+     "           #if JUCE_LINUX || JUCE_BSD\n"
+     "            juce_wakeLinuxFrameTimer (*peer);\n"
+     "           #endif\n"),
+]
+
+corrected = {
+    peer_name: juce_patch.apply((module / peer_name).read_text(encoding='utf-8'), peer_replacements, peer_name),
+    attachment_name: juce_patch.apply((module / attachment_name).read_text(encoding='utf-8'),
+                                      attachment_replacements, attachment_name),
+}
 
 unity = (module / "juce_gui_basics.cpp").read_text(encoding='utf-8')
-if unity.count('#include "%s"' % peer_name) != 1:
-    sys.exit("juce_gui_basics.cpp does not include %s exactly once" % peer_name)
+for name in corrected:
+    if unity.count('#include "%s"' % name) != 1:
+        sys.exit("juce_gui_basics.cpp does not include %s exactly once" % name)
 
 
 def locate(match):
     name = match.group(1)
-    path = output / peer_name if name == peer_name else module / name
+    path = output / name if name in corrected else module / name
     return '%s#include "%s"' % (match.group(0)[:match.start(1) - match.start(0)].split('#')[0], path.as_posix())
 
 
 unity = re.sub(r'^[ \t]*#[ \t]*include[ \t]+"([^"]+)"', locate, unity, flags=re.MULTILINE)
 
-
-juce_patch.write(output / peer_name, peer)
+for name, text in corrected.items():
+    juce_patch.write(output / name, text)
 juce_patch.write(output / "juce_gui_basics.cpp", unity)
