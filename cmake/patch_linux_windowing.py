@@ -12,20 +12,21 @@ Two faults of the peer:
   socket empty. The Expose events of a window that has just grown, or of the area a closed
   dialog uncovered, then sit in that queue until some unrelated event (a mouse move) wakes
   the loop, and the window shows black or the dialog's old image until then. Such events
-  are now handed on by the peer's frame timer (below) at its next tick, and the calls that
-  wait for replies outside a frame (a window destroyed, the pointer queried) wake that
-  timer when they left events behind.
+  are now handed on at the start of every frame (below), a frame that left some behind
+  asks for another, and the calls that wait for replies outside a frame (a window
+  destroyed, the pointer queried) ask for a frame when they left events behind.
 
 - A frame timer that never sleeps. Every window ran a timer at the display's refresh rate
   (100 Hz where the display reports none, as under Xvfb) for as long as it existed, only
   to find nothing to draw: an idle window woke the process hundreds of times a second, a
-  cost in battery and fan noise for an app left open for hours. The timer now runs only
-  while it has work: areas waiting to be drawn, shared-memory images still on their way
-  to the server, events stranded in Xlib's queue, or vertical-blank listeners attached.
-  A repaint wakes it for a first tick as soon as the message loop is free; once a tick
-  finds nothing more to do it only waits, at one long interval, to release the drawing
-  image unused for three seconds as JUCE does, and then stops. Anything that attaches a
-  vertical-blank listener wakes it too, which is why the attachment is corrected as well.
+  cost in battery and fan noise for an app left open for hours. Each tick also woke two
+  threads, JUCE's timer thread and the message thread. Now a repaint asks for a frame as
+  soon as the message loop is free, by a message the message thread posts to itself, but
+  never sooner than one frame interval after the last frame. The timer ticks at the
+  frame rate only while vertical-blank listeners are attached or areas wait for earlier
+  images to reach the server; otherwise it only waits to release the drawing image unused
+  for three seconds, as JUCE does, and then stops. Attaching a vertical-blank listener
+  wakes it, which is why the attachment is corrected as well.
 
 The other files of the module are included from where JUCE installed them.
 Every replacement must match exactly once, so a different JUCE fails the build loudly.
@@ -91,13 +92,13 @@ peer_replacements = [
      "            wakeFrameTimer(); // making the image may have stranded events\n"
      "        }\n"
      "    }\n\n"
-     "    /** Makes the frame timer tick as soon as the message loop is free, unless it is\n"
-     "        already ticking at the frame rate. */\n"
+     "    /** Asks for a frame as soon as the message loop is free (a message the message\n"
+     "        thread posts to itself, so no other thread wakes), unless the frame timer\n"
+     "        already ticks at the frame rate. */\n"
      "    void wakeFrameTimer()\n"
      "    {\n"
-     "        const auto interval = vBlankManager.getTimerInterval();\n\n"
-     "        if (interval != firstTickMs && interval != frameIntervalMs)\n"
-     "            vBlankManager.startTimer (firstTickMs);\n"
+     "        if (vBlankManager.getTimerInterval() != frameIntervalMs)\n"
+     "            frameRequest.triggerAsyncUpdate();\n"
      "    }\n\n"
      "    /** After an Xlib call that waited for a reply outside a frame: when it left events\n"
      "        in Xlib's queue, wakes the frame timer of a window (other than `leaving`) to\n"
@@ -124,12 +125,9 @@ peer_replacements = [
      "        {\n"
      "            regionsNeedingRepaint.add (area * peer.currentScaleFactor);\n"
      "        }\n\n"
-     "        /** Areas wait to be drawn, or images to reach the server. */\n"
-     "        bool hasWorkPending() const\n"
-     "        {\n"
-     "            return ! regionsNeedingRepaint.isEmpty()\n"
-     "                || XWindowSystem::getInstance()->getNumPaintsPendingForWindow (peer.windowH) > 0;\n"
-     "        }\n\n"
+     "        /** Areas wait to be drawn (also while earlier images are still on their way\n"
+     "            to the server). */\n"
+     "        bool hasAreasWaiting() const { return ! regionsNeedingRepaint.isEmpty(); }\n\n"
      "        /** How long until dispatchDeferredRepaints() releases the drawing image; 0 when\n"
      "            there is none. */\n"
      "        int millisecondsUntilImageRelease() const\n"
@@ -164,28 +162,48 @@ peer_replacements = [
      "        LinuxEventLoopInternal::invokeEventLoopCallbackForFd (X11Symbols::getInstance()->xConnectionNumber (XWindowSystem::getInstance()->getDisplay()));\n"
      "        return true;\n"
      "    }\n\n"
-     "    void onVBlank()\n"
+     "    /* One frame, from the frame timer or from a frame request. A request that comes\n"
+     "       sooner than one frame interval after the last frame leaves the drawing to the\n"
+     "       timer's next tick, so that frames never come faster than the display's rate. */\n"
+     "    void onVBlank (bool requested = false)\n"
      "    {\n"
      "        if (dispatchEventsAlreadyQueued() && ! isValidPeer (this))\n"
      "            return;\n\n"
+     "        const auto now = Time::getMillisecondCounter();\n\n"
+     "        if (requested && now - lastFrameMs < (uint32) frameIntervalMs)\n"
+     "        {\n"
+     "            startFrameRate();\n"
+     "            return;\n"
+     "        }\n\n"
+     "        lastFrameMs = now;\n"
      "        vBlankListeners.call ([] (auto& l) { l.onVBlank(); });\n\n"
      "        if (repainter != nullptr)\n"
      "            repainter->dispatchDeferredRepaints();\n\n"
      "        sleepWhenIdle();\n"
      "    }\n\n"
-     "    /* Keeps the frame timer at the frame rate while there is work for the next tick\n"
-     "       (making an image may just have stranded events); otherwise it waits only to\n"
-     "       release the drawing image, then stops. */\n"
+     "    void startFrameRate()\n"
+     "    {\n"
+     "        if (vBlankManager.getTimerInterval() != frameIntervalMs)\n"
+     "            vBlankManager.startTimer (frameIntervalMs);\n"
+     "    }\n\n"
+     "    /* Keeps the frame timer at the frame rate while listeners are attached or areas\n"
+     "       wait for earlier images to reach the server, and hands on at once the events\n"
+     "       that drawing (making an image) may have stranded. Otherwise the timer only\n"
+     "       waits to release the drawing image, then stops; it is not restarted for every\n"
+     "       frame, because each start wakes the timer thread. */\n"
      "    void sleepWhenIdle()\n"
      "    {\n"
-     "        if (! vBlankListeners.isEmpty() || eventsAlreadyQueued() || (repainter != nullptr && repainter->hasWorkPending()))\n"
+     "        if (! vBlankListeners.isEmpty() || (repainter != nullptr && repainter->hasAreasWaiting()))\n"
      "        {\n"
-     "            if (vBlankManager.getTimerInterval() != frameIntervalMs)\n"
-     "                vBlankManager.startTimer (frameIntervalMs);\n"
-     "        }\n"
-     "        else if (const auto release = repainter != nullptr ? repainter->millisecondsUntilImageRelease() : 0; release > 0)\n"
+     "            startFrameRate();\n"
+     "            return;\n"
+     "        }\n\n"
+     "        if (eventsAlreadyQueued())\n"
+     "            frameRequest.triggerAsyncUpdate();\n\n"
+     "        if (const auto release = repainter != nullptr ? repainter->millisecondsUntilImageRelease() : 0; release > 0)\n"
      "        {\n"
-     "            vBlankManager.startTimer (jmax (release, frameIntervalMs + 1));\n"
+     "            if (vBlankManager.getTimerInterval() <= frameIntervalMs)\n"
+     "                vBlankManager.startTimer (jmax (release, frameIntervalMs + 1));\n"
      "        }\n"
      "        else\n"
      "        {\n"
@@ -197,18 +215,23 @@ peer_replacements = [
      "                vBlankManager.startTimerHz (frequencyToUse);\n"
      "        }\n"
      "    }\n",
-     "            frameIntervalMs = jmax (2, 1000 / frequencyToUse);\n"
+     "            frameIntervalMs = jmax (1, 1000 / frequencyToUse);\n"
      "        }\n\n"
      "        wakeFrameTimer();\n"
      "    }\n"),
 
     ("    LinuxVBlankManager vBlankManager { [this]() { onVBlank(); } };\n",
      "    LinuxVBlankManager vBlankManager { [this]() { onVBlank(); } };\n"
-     "    /* The frame timer's interval while it has work, and the one of a first tick after\n"
-     "       it slept (the timer's smallest). A frame interval of at least 2 ms keeps the two\n"
-     "       apart. */\n"
-     "    int frameIntervalMs = 10;\n"
-     "    static constexpr int firstTickMs = 1;\n"),
+     "    struct FrameRequest  : public AsyncUpdater\n"
+     "    {\n"
+     "        explicit FrameRequest (LinuxComponentPeer& p) : peer (p) {}\n"
+     "        ~FrameRequest() override { cancelPendingUpdate(); }\n"
+     "        void handleAsyncUpdate() override { peer.onVBlank (true); }\n"
+     "        LinuxComponentPeer& peer;\n"
+     "    };\n\n"
+     "    FrameRequest frameRequest { *this };\n"
+     "    int frameIntervalMs = 10; // the frame timer's interval while it has work\n"
+     "    uint32 lastFrameMs = 0;\n"),
 
     # The pointer position is read with XQueryPointer, several times a second by the
     # desktop's and the tooltip's timers.
