@@ -26,7 +26,7 @@ Two faults of the peer:
   frame rate only while vertical-blank listeners are attached or areas wait for earlier
   images to reach the server; otherwise it only waits to release the drawing image unused
   for three seconds, as JUCE does, and then stops. Attaching a vertical-blank listener
-  wakes it, which is why the attachment is corrected as well.
+  asks for a frame, which starts it; that is why the attachment is corrected as well.
 
 The other files of the module are included from where JUCE installed them.
 Every replacement must match exactly once, so a different JUCE fails the build loudly.
@@ -80,7 +80,7 @@ peer_replacements = [
      "            if (! visibleArea.isEmpty())\n"
      "            {\n"
      "                repainter->repaint (visibleArea);\n"
-     "                wakeFrameTimer();\n"
+     "                requestFrame();\n"
      "            }\n"
      "        }\n"
      "    }\n\n"
@@ -89,20 +89,20 @@ peer_replacements = [
      "        if (repainter != nullptr)\n"
      "        {\n"
      "            repainter->performAnyPendingRepaintsNow();\n"
-     "            wakeFrameTimer(); // making the image may have stranded events\n"
+     "            requestFrame(); // making the image may have stranded events\n"
      "        }\n"
      "    }\n\n"
      "    /** Asks for a frame as soon as the message loop is free (a message the message\n"
      "        thread posts to itself, so no other thread wakes), unless the frame timer\n"
      "        already ticks at the frame rate. */\n"
-     "    void wakeFrameTimer()\n"
+     "    void requestFrame()\n"
      "    {\n"
      "        if (vBlankManager.getTimerInterval() != frameIntervalMs)\n"
      "            frameRequest.triggerAsyncUpdate();\n"
      "    }\n\n"
      "    /** After an Xlib call that waited for a reply outside a frame: when it left events\n"
-     "        in Xlib's queue, wakes the frame timer of a window (other than `leaving`) to\n"
-     "        hand them on. */\n"
+     "        in Xlib's queue, asks a window (other than `leaving`) for a frame, which hands\n"
+     "        them on. */\n"
      "    static void handOnQueuedEventsSoon (const LinuxComponentPeer* leaving = nullptr)\n"
      "    {\n"
      "        if (! eventsAlreadyQueued())\n"
@@ -111,7 +111,7 @@ peer_replacements = [
      "        {\n"
      "            if (auto* peer = dynamic_cast<LinuxComponentPeer*> (getPeer (i)); peer != nullptr && peer != leaving)\n"
      "            {\n"
-     "                peer->wakeFrameTimer();\n"
+     "                peer->requestFrame();\n"
      "                return;\n"
      "            }\n"
      "        }\n"
@@ -217,7 +217,7 @@ peer_replacements = [
      "    }\n",
      "            frameIntervalMs = jmax (1, 1000 / frequencyToUse);\n"
      "        }\n\n"
-     "        wakeFrameTimer();\n"
+     "        requestFrame();\n"
      "    }\n"),
 
     ("    LinuxVBlankManager vBlankManager { [this]() { onVBlank(); } };\n",
@@ -245,10 +245,10 @@ peer_replacements = [
      "    LinuxComponentPeer::handOnQueuedEventsSoon();\n"
      "    return Desktop::getInstance().getDisplays().physicalToLogical (position);\n"
      "}\n\n"
-     "void juce_wakeLinuxFrameTimer (ComponentPeer& peer)\n"
+     "void juce_requestLinuxFrame (ComponentPeer& peer)\n"
      "{\n"
      "    if (auto* linuxPeer = dynamic_cast<LinuxComponentPeer*> (&peer))\n"
-     "        linuxPeer->wakeFrameTimer();\n"
+     "        linuxPeer->requestFrame();\n"
      "}\n"),
 ]
 
@@ -256,13 +256,14 @@ attachment_replacements = [
     ("namespace juce\n{\n",
      "namespace juce\n{\n\n"
      "#if JUCE_LINUX || JUCE_BSD\n"
-     "// The X11 peer's frame timer sleeps while it has nothing to do; a listener wakes it.\n"
-     "void juce_wakeLinuxFrameTimer (ComponentPeer&);\n"
+     "// The X11 peer's frame timer sleeps while it has nothing to do; a listener asks for a\n"
+     "// frame, which keeps the timer ticking for as long as listeners are attached.\n"
+     "void juce_requestLinuxFrame (ComponentPeer&);\n"
      "#endif\n"),
     ("            peer->addVBlankListener (this);\n",
      "            peer->addVBlankListener (this);\n"
      "           #if JUCE_LINUX || JUCE_BSD\n"
-     "            juce_wakeLinuxFrameTimer (*peer);\n"
+     "            juce_requestLinuxFrame (*peer);\n"
      "           #endif\n"),
 ]
 
