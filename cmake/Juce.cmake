@@ -30,9 +30,25 @@ set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
 set_source_files_properties("${br_gui_basics_dir}/juce_gui_basics.cpp" PROPERTIES HEADER_FILE_ONLY ON)
 set(br_gui_basics_source "${br_gui_basics_patched}/juce_gui_basics.cpp")
 
+# Every juce::Timer ticks from a corrected copy of JUCE's timer, which the message thread's
+# run loop wakes instead of a thread of its own (see the patch script for why); compiled
+# in place of the module's unity file, as above.
+get_target_property(br_events_dir juce::juce_events INTERFACE_JUCE_MODULE_PATH)
+set(br_events_dir "${br_events_dir}/juce_events")
+set(br_events_patched "${CMAKE_CURRENT_BINARY_DIR}/juce_patched/juce_events")
+execute_process(
+    COMMAND ${Python3_EXECUTABLE} "${CMAKE_CURRENT_SOURCE_DIR}/cmake/patch_juce_timer.py"
+            "${br_events_dir}" "${br_events_patched}"
+    COMMAND_ERROR_IS_FATAL ANY)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+    "${CMAKE_CURRENT_SOURCE_DIR}/cmake/patch_juce_timer.py"
+    "${br_events_dir}/juce_events.cpp" "${br_events_dir}/timers/juce_Timer.cpp")
+set_source_files_properties("${br_events_dir}/juce_events.cpp" PROPERTIES HEADER_FILE_ONLY ON)
+set(br_events_source "${br_events_patched}/juce_events.cpp")
+
 # br_add_juce_library(<target> PRODUCT|HOSTING)
 function(br_add_juce_library target kind)
-    add_library(${target} STATIC "${br_gui_basics_source}")
+    add_library(${target} STATIC "${br_gui_basics_source}" "${br_events_source}")
     if(kind STREQUAL "PRODUCT")
         set(modules juce::juce_audio_utils juce::juce_gui_extra juce::juce_dsp)
         set(switches JUCE_JACK=1 JUCE_STRICT_REFCOUNTEDPOINTER=1 JUCE_MODAL_LOOPS_PERMITTED=0)
