@@ -42,7 +42,6 @@ constexpr int chunkSize = 64;
 // fused loop does the same arithmetic in the same order instead.
 constexpr int shortestChunkForPasses = 4;
 
-
 bool isOn (float switchValue) noexcept
 {
     return switchValue > 0.5f;
@@ -725,9 +724,9 @@ struct ModEngine::Loops
         }
     }
 
-    template <int waveform, bool stereo, bool amShares, bool fmShares, bool readDelay>
     /** The chunk's samples `first` to `end` (exclusive). While it reads the delay, their
         input is already in the lines (see `writeAhead`); otherwise the loop stores it. */
+    template <int waveform, bool stereo, bool amShares, bool fmShares, bool readDelay>
     [[gnu::always_inline]] static void runLfoAndDelay (ModEngine& e, const BlockSetup& block, Chunk& chunk,
                                                        const float* left, const float* right, int first, int end,
                                                        bool moving) noexcept
