@@ -26,10 +26,10 @@ tool="$build/br_state_tool"
 lv2_dir="$build/Quorvane_artefacts/Release/LV2"
 
 source "$root/tests/hosts/editor/common_editor.sh"
-ticks_per_second=$(getconf CLK_TCK)
-
-# CPU time (user + system) of a process so far, in clock ticks.
-cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+# CPU time of all of a process's threads so far, in nanoseconds, as the scheduler
+# counts it. The user and system times of /proc/PID/stat are sampled at the clock tick,
+# which is far too coarse for a process that wakes for a few microseconds at a time.
+cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { printf "%d\n", s }'; }
 
 # Context switches of all threads of a process so far: each one is the thread going to
 # sleep or being put aside, so it counts how often the process woke up.
@@ -39,12 +39,11 @@ wake_ups() { cat /proc/"$1"/task/*/status 2>/dev/null | awk '/ctxt_switches/ { s
 sample()
 {
     local pid=$1 label=$2 a0 x0 w0 a1 x1 w1
-    a0=$(cpu_ticks "$pid"); x0=$(cpu_ticks "$xvfb_pid"); w0=$(wake_ups "$pid")
+    a0=$(cpu_ns "$pid"); x0=$(cpu_ns "$xvfb_pid"); w0=$(wake_ups "$pid")
     sleep "$seconds"
-    a1=$(cpu_ticks "$pid"); x1=$(cpu_ticks "$xvfb_pid"); w1=$(wake_ups "$pid")
-    awk -v l="$label" -v da=$((a1 - a0)) -v dx=$((x1 - x0)) -v dw=$((w1 - w0)) \
-        -v t="$ticks_per_second" -v s="$seconds" \
-        'BEGIN { printf "%-44s  app %5.2f %%  X server %5.2f %%  wake-ups %6.1f/s\n", l, 100 * da / t / s, 100 * dx / t / s, dw / s }'
+    a1=$(cpu_ns "$pid"); x1=$(cpu_ns "$xvfb_pid"); w1=$(wake_ups "$pid")
+    awk -v l="$label" -v da=$((a1 - a0)) -v dx=$((x1 - x0)) -v dw=$((w1 - w0)) -v s="$seconds" \
+        'BEGIN { printf "%-44s  app %5.2f %%  X server %5.2f %%  wake-ups %6.1f/s\n", l, da / s / 1e7, dx / s / 1e7, dw / s }'
 }
 
 # Ends one process we started and waits until it is gone (a JACK server needs time to

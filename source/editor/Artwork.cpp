@@ -159,7 +159,16 @@ void BrellumEditor::Artwork::paint (juce::Graphics& g)
         cacheScale = pixelScale;
     }
 
+    // Only the part being drawn again is copied: the renderer works through the whole
+    // of an image it is given, row by row, even where the clip leaves nothing to copy.
+    const auto area = (g.getClipBounds().toFloat() * pixelScale).getSmallestIntegerContainer().expanded (1)
+                          .getIntersection (cache.getBounds());
+    if (area.isEmpty())
+        return;
+
     // Back to device pixels: the copy is then a plain blit onto whole pixels.
     g.setImageResamplingQuality (juce::Graphics::lowResamplingQuality);
-    g.drawImageTransformed (cache, juce::AffineTransform::scale (1.0f / pixelScale));
+    g.drawImageTransformed (cache.getClippedImage (area),
+                            juce::AffineTransform::translation ((float) area.getX(), (float) area.getY())
+                                .scaled (1.0f / pixelScale));
 }

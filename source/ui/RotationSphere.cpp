@@ -2,6 +2,8 @@
 #include "ui/Palette.h"
 
 #include <cmath>
+#include <iterator>
+#include <vector>
 
 namespace br::ui
 {
@@ -39,11 +41,19 @@ float RotationSphere::angleAt (juce::Point<float> localPos) const
     return std::round (degrees);
 }
 
+float RotationSphere::radius() const { return juce::jmin ((float) getWidth(), (float) getHeight()) / 2.0f - 6.0f; }
+
+juce::Rectangle<float> RotationSphere::ball() const
+{
+    const auto r = radius();
+    return { (float) getWidth() / 2.0f - r, (float) getHeight() / 2.0f - r, 2.0f * r, 2.0f * r };
+}
+
 juce::Path RotationSphere::needlePath (float positionDegrees) const
 {
     const auto w = (float) getWidth();
     const auto h = (float) getHeight();
-    const auto r = juce::jmin (w, h) / 2.0f - 6.0f;
+    const auto r = radius();
     const auto cx = w / 2.0f;
     const auto cy = h / 2.0f;
     const auto pointAt = [cx, cy] (float distance, float screenAngle)
@@ -92,11 +102,121 @@ void RotationSphere::mouseDoubleClick (const juce::MouseEvent&)
         attachment.setValueAsCompleteGesture (0.0f);
 }
 
+void RotationSphere::parentHierarchyChanged()
+{
+    // On an opaque parent the sphere draws the parent's picture behind itself too, so it
+    // is opaque as well: the parent then leaves out its area instead of drawing it twice.
+    setOpaque (getParentComponent() != nullptr && getParentComponent()->isOpaque());
+}
+
 void RotationSphere::paint (juce::Graphics& g)
+{
+    if (! isOpaque())
+    {
+        paintBackdrop (g);
+    }
+    else if (! paintBackdropFromCache (g))
+    {
+        {
+            const juce::Graphics::ScopedSaveState state (g);
+            g.setOrigin (-getPosition());
+            getParentComponent()->paint (g);
+        }
+        paintBackdrop (g);
+    }
+
+    g.setColour (whiteAlpha (active ? 0xF2 : 0x66));
+    g.fillPath (needlePath (position));
+
+    // The outline lies over the needle's outer end.
+    g.setColour (blackAlpha (0xCC));
+    g.drawEllipse (ball(), 1.5f);
+}
+
+std::optional<juce::AffineTransform> RotationSphere::parentToWindow() const
+{
+    if (isTransformed() || getParentComponent() == nullptr)
+        return {};
+
+    std::vector<const juce::Component*> ancestors;
+    for (auto* c = getParentComponent(); c != nullptr; c = c->getParentComponent())
+        ancestors.push_back (c);
+
+    // Composed in the renderer's order, from the window down, so that every coordinate
+    // comes out as the same float a direct drawing computes.
+    const auto* top = ancestors.back();
+    auto t = juce::AffineTransform::scale (top->getPeer() != nullptr ? (float) top->getPeer()->getPlatformScaleFactor()
+                                                                      : 1.0f);
+    if (top->isTransformed())
+        t = top->getTransform().followedBy (t);
+    for (auto c = std::next (ancestors.rbegin()); c != ancestors.rend(); ++c)
+    {
+        if ((*c)->isTransformed())
+            t = (*c)->getTransform().followedBy (t);
+        t = juce::AffineTransform::translation ((float) (*c)->getX(), (float) (*c)->getY()).followedBy (t);
+    }
+    return t;
+}
+
+bool RotationSphere::paintBackdropFromCache (juce::Graphics& g)
+{
+    // Only where `g` draws at the window's scale, unturned: the copy must land on whole
+    // pixels of the same size.
+    const auto parentTransform = parentToWindow();
+    if (! parentTransform.has_value())
+        return false;
+    const auto toWindow = juce::AffineTransform::translation ((float) getX(), (float) getY()).followedBy (*parentTransform);
+    const auto pixelScale = g.getInternalContext().getPhysicalPixelScaleFactor();
+    if (toWindow.mat01 != 0.0f || toWindow.mat10 != 0.0f
+        || toWindow.mat00 != toWindow.mat11 || std::abs (toWindow.mat00 - pixelScale) > 0.0001f * pixelScale)
+        return false;
+
+    const auto pixels = getLocalBounds().toFloat().transformedBy (toWindow).getSmallestIntegerContainer();
+    // Beyond this a cached copy would cost more memory than drawing saves time.
+    if (pixels.getX() < 0 || pixels.getY() < 0 || pixels.getRight() > 6000 || pixels.getBottom() > 4000)
+        return false;
+
+    const BackdropKey key { toWindow, getWidth(), getHeight(), centre, range, active };
+    if (backdrop.isNull() || ! (key == backdropKey))
+    {
+        // Anchored at the window's origin and drawn through the same transforms as the
+        // window: its pixels are the very ones a drawing of the whole window gives. Only
+        // the sphere's part is ever drawn, so the rest of it is never touched.
+        if (backdrop.getWidth() != pixels.getRight() || backdrop.getHeight() != pixels.getBottom())
+            backdrop = juce::Image (juce::Image::RGB, pixels.getRight(), pixels.getBottom(), false,
+                                    juce::SoftwareImageType());
+        juce::Graphics cacheGraphics (backdrop);
+        cacheGraphics.reduceClipRegion (pixels);
+        cacheGraphics.addTransform (*parentTransform);
+        getParentComponent()->paint (cacheGraphics);
+        cacheGraphics.setOrigin (getPosition());
+        paintBackdrop (cacheGraphics);
+        backdropKey = key;
+    }
+
+    // Only the part being drawn again is copied.
+    const auto area = g.getClipBounds()
+                          .toFloat()
+                          .transformedBy (toWindow)
+                          .getSmallestIntegerContainer()
+                          .expanded (1)
+                          .getIntersection (pixels);
+    if (! area.isEmpty())
+    {
+        const juce::Graphics::ScopedSaveState state (g);
+        g.setImageResamplingQuality (juce::Graphics::lowResamplingQuality);
+        g.drawImageTransformed (backdrop.getClippedImage (area),
+                                juce::AffineTransform::translation (area.getPosition().toFloat())
+                                    .followedBy (toWindow.inverted()));
+    }
+    return true;
+}
+
+void RotationSphere::paintBackdrop (juce::Graphics& g) const
 {
     const auto w = (float) getWidth();
     const auto h = (float) getHeight();
-    const auto r = juce::jmin (w, h) / 2.0f - 6.0f;
+    const auto r = radius();
     const auto d = 2.0f * r;
     const auto cx = w / 2.0f;
     const auto cy = h / 2.0f;
@@ -156,11 +276,5 @@ void RotationSphere::paint (juce::Graphics& g)
     g.setGradientFill (juce::ColourGradient (whiteAlpha (0x17), cx, cy - 0.96f * r, juce::Colours::transparentWhite, cx,
                                              cy - 0.05f * r, false));
     g.fillEllipse (cx - 0.82f * r, cy - 0.96f * r, 1.64f * r, 0.95f * r);
-
-    g.setColour (whiteAlpha (active ? 0xF2 : 0x66));
-    g.fillPath (needlePath (position));
-
-    g.setColour (blackAlpha (0xCC));
-    g.drawEllipse (sphere, 1.5f);
 }
 } // namespace br::ui

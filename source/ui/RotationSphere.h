@@ -2,6 +2,8 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <optional>
+
 namespace br::ui
 {
 /** The rotation display: a shaded sphere with a wedge for the sweep range around the
@@ -42,8 +44,42 @@ public:
     void mouseUp (const juce::MouseEvent&) override;
     void mouseDoubleClick (const juce::MouseEvent&) override;
     void paint (juce::Graphics&) override;
+    void parentHierarchyChanged() override;
 
 private:
+    /** Radius of the ball, in local coordinates. */
+    float radius() const;
+    /** The ball's bounds, centred in the component. */
+    juce::Rectangle<float> ball() const;
+
+    /** Everything under the needle: shadow, rim, body, tint, wedge and highlights. */
+    void paintBackdrop (juce::Graphics&) const;
+    /** On an opaque parent: copies the backdrop, drawn over the parent's picture, from a
+        cache kept for the current place in the window and the current wedge. The needle
+        moves on every refresh tick, and drawing all of the sphere's layers again for each
+        move is most of what an animated editor costs. False where no cache can stand in
+        for a direct drawing (a turned transform, `g` at another scale, a huge size). */
+    bool paintBackdropFromCache (juce::Graphics&);
+    /** From the parent's coordinates to the window's pixels, composed as the window's
+        renderer composes it; none without a parent or with a transform of our own. */
+    std::optional<juce::AffineTransform> parentToWindow() const;
+
+    struct BackdropKey
+    {
+        juce::AffineTransform toWindow;
+        int width, height;
+        float centre, range;
+        bool active;
+
+        bool operator== (const BackdropKey& other) const
+        {
+            return toWindow == other.toWindow && width == other.width && height == other.height
+                   && centre == other.centre && range == other.range && active == other.active;
+        }
+    };
+    juce::Image backdrop;
+    BackdropKey backdropKey {};
+
     juce::ParameterAttachment attachment;
     bool inGesture = false;
 

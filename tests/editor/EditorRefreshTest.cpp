@@ -1,4 +1,5 @@
 #include "EditorTestSupport.h"
+#include "support/RepaintRecorder.h"
 #include "ui/Palette.h"
 
 #include <cmath>
@@ -177,6 +178,82 @@ TEST_F (EditorTest, RepaintsOnlyTheNeedleWhenOnlyTheNeedleMoves)
                     && ! sphere.needleArea (angle + 180.0f).contains (x, y))
                     ASSERT_TRUE (area.contains (x, y)) << "needle pixel " << x << "," << y << " outside " << area.toString();
         EXPECT_LT (area.getWidth() * area.getHeight(), 300 * 300 / 8) << "the area is a small part of the sphere";
+    }
+}
+
+TEST_F (EditorTest, DrawsTheSphereFromItsCacheAsDirectly)
+{
+    // The sphere copies what lies under its needle from a cache drawn through the same
+    // transforms as the window. After every move, drawing only what the refresh marks
+    // must leave the window exactly as a direct drawing of all of it: the renderer's
+    // rounding depends on where a drawing starts, so a cache drawn from anywhere else
+    // would differ by a few steps along edges and dashes.
+    struct Step
+    {
+        const char* what;
+        float centre, range, angle;
+        bool on;
+    };
+    const Step steps[] {
+        { "needle moves", 0.0f, 90.0f, 20.0f, true },   { "needle moves on", 0.0f, 90.0f, -41.0f, true },
+        { "wedge turns", -60.0f, 90.0f, -41.0f, true }, { "full circle", -60.0f, 360.0f, 150.0f, true },
+        { "rotation off", -60.0f, 200.0f, 150.0f, false }, { "back on", 30.0f, 200.0f, -120.0f, true },
+    };
+
+    auto& centreParameter = *processor.parameters.getParameter ("rotCenter");
+    editor->setVisible (true);
+    for (const float scale : { 1.0f, 0.75f, 1.25f, 1.5f, 2.0f })
+    {
+        editor->setInterfaceScale (scale);
+        juce::Image window (juce::Image::RGB, editor->getWidth(), editor->getHeight(), true, juce::SoftwareImageType());
+        const auto draw = [&] (const juce::RectangleList<int>& area)
+        {
+            juce::Graphics g (window);
+            g.reduceClipRegion (area);
+            editor->paintEntireComponent (g, true);
+        };
+        draw (editor->getLocalBounds());
+
+        for (const auto& step : steps)
+        {
+            SCOPED_TRACE (juce::String ("scale ") + juce::String (scale) + ", " + step.what);
+            draw (areasMarkedBy (*editor,
+                                 [&]
+                                 {
+                                     setValue (processor, "rotCenter", step.centre);
+                                     setValue (processor, "rotRange", step.range);
+                                     setValue (processor, "rotOn", step.on ? 1.0f : 0.0f);
+                                     engine().rotAngle.store (step.angle);
+                                     editor->refresh();
+                                 }));
+
+            // Directly: the panel without its sphere, then a sphere of the same state and
+            // with no parent to cache against, drawn over it in place, as the window would.
+            juce::Image direct (juce::Image::RGB, window.getWidth(), window.getHeight(), true, juce::SoftwareImageType());
+            {
+                juce::Graphics g (direct);
+                editor->sphere.setVisible (false);
+                editor->paintEntireComponent (g, true);
+                editor->sphere.setVisible (true);
+
+                br::ui::RotationSphere twin (centreParameter, nullptr);
+                twin.setBounds (editor->sphere.getLocalBounds());
+                twin.range = editor->sphere.range;
+                twin.position = editor->sphere.position;
+                twin.active = editor->sphere.active;
+                g.addTransform (juce::AffineTransform::scale (scale));
+                g.setOrigin (editor->sphere.getPosition());
+                g.reduceClipRegion (twin.getLocalBounds());
+                twin.paintEntireComponent (g, true);
+            }
+
+            int differing = 0;
+            for (int y = 0; y < window.getHeight(); ++y)
+                for (int x = 0; x < window.getWidth(); ++x)
+                    differing += direct.getPixelAt (x, y) != window.getPixelAt (x, y) ? 1 : 0;
+            EXPECT_EQ (differing, 0);
+            EXPECT_EQ (editor->sphere.position, step.on ? step.angle : 0.0f) << "the step reached the sphere";
+        }
     }
 }
 

@@ -1,6 +1,7 @@
 """Writes a copy of JUCE 7.0.5's juce_gui_basics unity file that compiles corrected copies
-of its Linux window peer (native/juce_linux_Windowing.cpp) and of the vertical-blank
-attachment (windows/juce_VBlankAttachement.cpp) instead of the originals.
+of its Linux window peer (native/juce_linux_Windowing.cpp), of the vertical-blank
+attachment (windows/juce_VBlankAttachement.cpp), of the desktop (desktop/juce_Desktop.cpp)
+and of the tooltip window (windows/juce_TooltipWindow.cpp) instead of the originals.
 
 Two faults of the peer:
 
@@ -27,11 +28,24 @@ Two faults of the peer:
   images to reach the server; otherwise it only waits to release the drawing image unused
   for three seconds, as JUCE does, and then stops. Attaching a vertical-blank listener
   asks for a frame, which starts it; that is why the attachment is corrected as well.
+  Each frame also no longer clears the areas it is about to draw when the window's
+  component is opaque, and so draws every one of their pixels anyway.
+
+Two timers that poll the pointer for ever. While any global mouse listener exists (every
+tooltip window is one), the desktop asks the X server where the pointer is ten times a
+second, and after the pointer has moved outside our windows, fifty times a second; the
+tooltip window asks eight times a second. Each question is a round trip that wakes the
+process twice, with the pointer far from any window of ours. The desktop's polling now
+stops once the pointer rests outside every component, and the tooltip window's once
+nothing is under the pointer and no tip is shown or just hidden. A real mouse event, which
+reaches our windows only with the pointer over them, starts both again: the desktop's
+through the listener list that every mouse event reads, the tooltip window's through the
+enter event it hears as a global listener, or a tip shown by hand.
 
 The other files of the module are included from where JUCE installed them.
 Every replacement must match exactly once, so a different JUCE fails the build loudly.
 
-Usage: patch_linux_windowing.py <juce_gui_basics module folder> <output folder>"""
+Usage: patch_gui_basics.py <juce_gui_basics module folder> <output folder>"""
 import pathlib
 import re
 import sys
@@ -41,6 +55,8 @@ import juce_patch
 module, output = pathlib.Path(sys.argv[1]), pathlib.Path(sys.argv[2])
 peer_name = "native/juce_linux_Windowing.cpp"
 attachment_name = "windows/juce_VBlankAttachement.cpp"
+desktop_name = "desktop/juce_Desktop.cpp"
+tooltip_name = "windows/juce_TooltipWindow.cpp"
 
 peer_replacements = [
     ("namespace juce\n{\n",
@@ -249,6 +265,12 @@ peer_replacements = [
      "    if (auto* linuxPeer = dynamic_cast<LinuxComponentPeer*> (&peer))\n"
      "        linuxPeer->requestFrame();\n"
      "}\n"),
+    # An opaque component draws every pixel of its area: clearing the area first is work
+    # thrown away, on every frame.
+    ("                if (XWindowSystem::getInstance()->canUseARGBImages())\n"
+     "                    for (auto& i : originalRepaintRegion)\n",
+     "                if (XWindowSystem::getInstance()->canUseARGBImages() && ! peer.getComponent().isOpaque())\n"
+     "                    for (auto& i : originalRepaintRegion)\n"),
 ]
 
 attachment_replacements = [
@@ -266,10 +288,69 @@ attachment_replacements = [
      "           #endif\n"),
 ]
 
+desktop_replacements = [
+    ("void Desktop::timerCallback()\n"
+     "{\n"
+     "    if (lastFakeMouseMove != getMousePositionFloat())\n"
+     "        sendMouseMove();\n"
+     "}\n",
+     "void Desktop::timerCallback()\n"
+     "{\n"
+     "    const auto position = getMousePositionFloat();\n"
+     "\n"
+     "    if (lastFakeMouseMove != position)\n"
+     "        sendMouseMove();\n"
+     "    else if (findComponentAt (position.roundToInt()) == nullptr)\n"
+     "        stopTimer(); // at rest outside our windows: the next real mouse event polls again\n"
+     "}\n"),
+]
+
+tooltip_replacements = [
+    ("void TooltipWindow::mouseEnter (const MouseEvent& e)\n"
+     "{\n"
+     "    if (e.eventComponent == this)\n"
+     "        hideTip();\n"
+     "}\n",
+     "void TooltipWindow::mouseEnter (const MouseEvent& e)\n"
+     "{\n"
+     "    if (e.eventComponent == this)\n"
+     "        hideTip();\n"
+     "    else if (! isTimerRunning())\n"
+     "        startTimer (123); // the pointer is back over one of our components\n"
+     "}\n"),
+
+    ("        toFront (false);\n"
+     "        manuallyShownTip = shownManually == ShownManually::yes ? tip : String();\n"
+     "        dismissalMouseEventOccurred = false;\n",
+     "        toFront (false);\n"
+     "        manuallyShownTip = shownManually == ShownManually::yes ? tip : String();\n"
+     "        dismissalMouseEventOccurred = false;\n"
+     "\n"
+     "        if (! isTimerRunning() && Desktop::getInstance().getMainMouseSource().canHover())\n"
+     "            startTimer (123);\n"),
+
+    ("    auto* newComp = mouseSource.isTouch() ? nullptr : mouseSource.getComponentUnderMouse();\n"
+     "\n"
+     "    if (manuallyShownTip.isNotEmpty())\n",
+     "    auto* newComp = mouseSource.isTouch() ? nullptr : mouseSource.getComponentUnderMouse();\n"
+     "\n"
+     "    // Nothing under the pointer and no tip to look after: sleep until it comes back.\n"
+     "    if (newComp == nullptr && manuallyShownTip.isEmpty() && ! isVisible()\n"
+     "        && Time::getApproximateMillisecondCounter() >= lastHideTime + 500)\n"
+     "    {\n"
+     "        lastComponentUnderMouse = nullptr;\n"
+     "        lastTipUnderMouse = {};\n"
+     "        stopTimer();\n"
+     "        return;\n"
+     "    }\n"
+     "\n"
+     "    if (manuallyShownTip.isNotEmpty())\n"),
+]
+
 corrected = {
-    peer_name: juce_patch.apply((module / peer_name).read_text(encoding='utf-8'), peer_replacements, peer_name),
-    attachment_name: juce_patch.apply((module / attachment_name).read_text(encoding='utf-8'),
-                                      attachment_replacements, attachment_name),
+    name: juce_patch.apply((module / name).read_text(encoding='utf-8'), replacements, name)
+    for name, replacements in ((peer_name, peer_replacements), (attachment_name, attachment_replacements),
+                               (desktop_name, desktop_replacements), (tooltip_name, tooltip_replacements))
 }
 
 unity = (module / "juce_gui_basics.cpp").read_text(encoding='utf-8')
