@@ -82,6 +82,12 @@ sys.exit(not (height == "44" and top < 22 < bottom and bottom - top > 20))
 PY
 }
 
+# The pointer first rests outside the window, as while the user works in another app; an
+# idle window then stops watching it, and must start again when it comes back.
+eval "$(xdotool getwindowgeometry --shell "$window")"
+[ "$X" -gt 0 ] || br_fail "the window leaves no room to its left for the pointer"
+xdotool mousemove 0 "$Y"; sleep 1.5
+
 # The sync box (artwork 51,156 96x28) and the upper left of the rotation sphere (397,117 300x300).
 check_tip sync 92 170
 check_tip sphere 470 200
