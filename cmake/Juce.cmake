@@ -12,9 +12,9 @@ pkg_check_modules(BR_JACK REQUIRED IMPORTED_TARGET jack)
 pkg_check_modules(BR_ALSA REQUIRED IMPORTED_TARGET alsa)
 
 # Every window (the app's, the plug-in editors', the dialogs') goes through JUCE's X11
-# window peer; it, the vertical-blank attachment that wakes its frame timer, and the
-# desktop and tooltip window that poll the pointer are compiled from corrected copies
-# (see the patch script for why). The
+# window peer; it, the X11 window system that makes its images, the vertical-blank
+# attachment that wakes its frame timer, and the desktop and tooltip window that poll the
+# pointer are compiled from corrected copies (see the patch script for why). The
 # module's own unity file is left out of this folder's targets; each JUCE library here
 # compiles the copy that includes the corrected peer instead.
 get_target_property(br_gui_basics_dir juce::juce_gui_basics INTERFACE_JUCE_MODULE_PATH)
@@ -28,7 +28,7 @@ set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
     "${CMAKE_CURRENT_SOURCE_DIR}/cmake/juce_patch.py" "${CMAKE_CURRENT_SOURCE_DIR}/cmake/patch_gui_basics.py"
     "${br_gui_basics_dir}/juce_gui_basics.cpp" "${br_gui_basics_dir}/native/juce_linux_Windowing.cpp"
     "${br_gui_basics_dir}/windows/juce_VBlankAttachement.cpp" "${br_gui_basics_dir}/desktop/juce_Desktop.cpp"
-    "${br_gui_basics_dir}/windows/juce_TooltipWindow.cpp")
+    "${br_gui_basics_dir}/windows/juce_TooltipWindow.cpp" "${br_gui_basics_dir}/native/x11/juce_linux_XWindowSystem.cpp")
 set_source_files_properties("${br_gui_basics_dir}/juce_gui_basics.cpp" PROPERTIES HEADER_FILE_ONLY ON)
 set(br_gui_basics_source "${br_gui_basics_patched}/juce_gui_basics.cpp")
 

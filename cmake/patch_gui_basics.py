@@ -1,7 +1,8 @@
 """Writes a copy of JUCE 7.0.5's juce_gui_basics unity file that compiles corrected copies
-of its Linux window peer (native/juce_linux_Windowing.cpp), of the vertical-blank
-attachment (windows/juce_VBlankAttachement.cpp), of the desktop (desktop/juce_Desktop.cpp)
-and of the tooltip window (windows/juce_TooltipWindow.cpp) instead of the originals.
+of its Linux window peer (native/juce_linux_Windowing.cpp) and X11 window system
+(native/x11/juce_linux_XWindowSystem.cpp), of the vertical-blank attachment
+(windows/juce_VBlankAttachement.cpp), of the desktop (desktop/juce_Desktop.cpp) and of the
+tooltip window (windows/juce_TooltipWindow.cpp) instead of the originals.
 
 Two faults of the peer:
 
@@ -42,6 +43,13 @@ reaches our windows only with the pointer over them, starts both again: the desk
 through the listener list that every mouse event reads, the tooltip window's through the
 enter event it hears as a global listener, or a tip shown by hand.
 
+Shared memory left behind for good. A window draws through a System V shared-memory image
+that JUCE removes only when it destroys the image. A process that ends any other way (a
+crash, a kill, a host that exits without closing the editor) leaves the segment in the
+system until the next reboot: a few megabytes for every window, every time. Each segment is
+now marked for removal as soon as the X server has attached it, as other toolkits do; it
+stays usable for as long as either side holds it.
+
 The other files of the module are included from where JUCE installed them.
 Every replacement must match exactly once, so a different JUCE fails the build loudly.
 
@@ -55,6 +63,7 @@ import juce_patch
 module, output = pathlib.Path(sys.argv[1]), pathlib.Path(sys.argv[2])
 peer_name = "native/juce_linux_Windowing.cpp"
 attachment_name = "windows/juce_VBlankAttachement.cpp"
+xsystem_name = "native/x11/juce_linux_XWindowSystem.cpp"
 desktop_name = "desktop/juce_Desktop.cpp"
 tooltip_name = "windows/juce_TooltipWindow.cpp"
 
@@ -288,6 +297,21 @@ attachment_replacements = [
      "           #endif\n"),
 ]
 
+xsystem_replacements = [
+    ("                            if (X11Symbols::getInstance()->xShmAttach (display, &segmentInfo) != 0)\n"
+     "                                usingXShm = true;\n",
+     "                            if (X11Symbols::getInstance()->xShmAttach (display, &segmentInfo) != 0)\n"
+     "                            {\n"
+     "                                usingXShm = true;\n"
+     "\n"
+     "                                // Once the server has attached too, the segment is marked for\n"
+     "                                // removal: it lives on while either side holds it, and goes\n"
+     "                                // with the process however that ends.\n"
+     "                                X11Symbols::getInstance()->xSync (display, False);\n"
+     "                                shmctl (segmentInfo.shmid, IPC_RMID, nullptr);\n"
+     "                            }\n"),
+]
+
 desktop_replacements = [
     ("void Desktop::timerCallback()\n"
      "{\n"
@@ -350,7 +374,8 @@ tooltip_replacements = [
 corrected = {
     name: juce_patch.apply((module / name).read_text(encoding='utf-8'), replacements, name)
     for name, replacements in ((peer_name, peer_replacements), (attachment_name, attachment_replacements),
-                               (desktop_name, desktop_replacements), (tooltip_name, tooltip_replacements))
+                               (xsystem_name, xsystem_replacements), (desktop_name, desktop_replacements),
+                               (tooltip_name, tooltip_replacements))
 }
 
 unity = (module / "juce_gui_basics.cpp").read_text(encoding='utf-8')
