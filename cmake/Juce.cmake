@@ -43,7 +43,7 @@ execute_process(
             "${br_events_dir}" "${br_events_patched}"
     COMMAND_ERROR_IS_FATAL ANY)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-    "${CMAKE_CURRENT_SOURCE_DIR}/cmake/patch_juce_timer.py"
+    "${CMAKE_CURRENT_SOURCE_DIR}/cmake/juce_patch.py" "${CMAKE_CURRENT_SOURCE_DIR}/cmake/patch_juce_timer.py"
     "${br_events_dir}/juce_events.cpp" "${br_events_dir}/timers/juce_Timer.cpp")
 set_source_files_properties("${br_events_dir}/juce_events.cpp" PROPERTIES HEADER_FILE_ONLY ON)
 set(br_events_source "${br_events_patched}/juce_events.cpp")

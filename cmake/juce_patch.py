@@ -5,6 +5,7 @@ the file, so that a JUCE other than 7.0.5 fails the build loudly instead of bein
 somewhere unexpected. Copies are written only when their text changes, so that an
 unchanged configure rebuilds nothing."""
 import pathlib
+import re
 import sys
 
 
@@ -22,6 +23,29 @@ def write(path, text):
     path.parent.mkdir(parents=True, exist_ok=True)
     if not path.exists() or path.read_text(encoding='utf-8') != text:
         path.write_text(text, encoding='utf-8')
+
+
+def write_module(module, output, unity_name, corrected):
+    """Writes the `corrected` files ({path inside the module: text}) under `output`, and
+    beside them a copy of the module's unity file `unity_name` that includes them in place
+    of JUCE's originals and every other file from where JUCE installed it. The build
+    compiles that copy instead of the module's own. Exits when the unity file does not
+    include each corrected file exactly once."""
+    module, output = pathlib.Path(module), pathlib.Path(output)
+    unity = (module / unity_name).read_text(encoding='utf-8')
+    for name in corrected:
+        if unity.count('#include "%s"' % name) != 1:
+            sys.exit("%s does not include %s exactly once" % (unity_name, name))
+
+    def locate(match):
+        name = match.group(1)
+        path = output / name if name in corrected else module / name
+        return '%s#include "%s"' % (match.group(0)[:match.start(1) - match.start(0)].split('#')[0], path.as_posix())
+
+    unity = re.sub(r'^[ \t]*#[ \t]*include[ \t]+"([^"]+)"', locate, unity, flags=re.MULTILINE)
+    for name, text in corrected.items():
+        write(output / name, text)
+    write(output / unity_name, unity)
 
 
 def read_client(modules, wrapper, client):

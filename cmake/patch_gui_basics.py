@@ -55,7 +55,6 @@ Every replacement must match exactly once, so a different JUCE fails the build l
 
 Usage: patch_gui_basics.py <juce_gui_basics module folder> <output folder>"""
 import pathlib
-import re
 import sys
 
 import juce_patch
@@ -378,20 +377,4 @@ corrected = {
                                (tooltip_name, tooltip_replacements))
 }
 
-unity = (module / "juce_gui_basics.cpp").read_text(encoding='utf-8')
-for name in corrected:
-    if unity.count('#include "%s"' % name) != 1:
-        sys.exit("juce_gui_basics.cpp does not include %s exactly once" % name)
-
-
-def locate(match):
-    name = match.group(1)
-    path = output / name if name in corrected else module / name
-    return '%s#include "%s"' % (match.group(0)[:match.start(1) - match.start(0)].split('#')[0], path.as_posix())
-
-
-unity = re.sub(r'^[ \t]*#[ \t]*include[ \t]+"([^"]+)"', locate, unity, flags=re.MULTILINE)
-
-for name, text in corrected.items():
-    juce_patch.write(output / name, text)
-juce_patch.write(output / "juce_gui_basics.cpp", unity)
+juce_patch.write_module(module, output, "juce_gui_basics.cpp", corrected)

@@ -21,7 +21,6 @@ byte (its SHA-256 is checked), so a different JUCE fails the build loudly.
 Usage: patch_juce_timer.py <juce_events module folder> <output folder>"""
 import hashlib
 import pathlib
-import re
 import sys
 
 import juce_patch
@@ -309,18 +308,4 @@ timer = timer[:start] + corrected_class + timer[stop:]
 timer = juce_patch.apply(timer, [("namespace juce\n{\n", "#include <sys/timerfd.h>\n#include <unistd.h>\n\nnamespace juce\n{\n")],
                          timer_name)
 
-unity = (module / "juce_events.cpp").read_text(encoding='utf-8')
-if unity.count('#include "%s"' % timer_name) != 1:
-    sys.exit("juce_events.cpp does not include %s exactly once" % timer_name)
-
-
-def locate(match):
-    name = match.group(1)
-    path = output / timer_name if name == timer_name else module / name
-    return '%s#include "%s"' % (match.group(0)[:match.start(1) - match.start(0)].split('#')[0], path.as_posix())
-
-
-unity = re.sub(r'^[ \t]*#[ \t]*include[ \t]+"([^"]+)"', locate, unity, flags=re.MULTILINE)
-
-juce_patch.write(output / timer_name, timer)
-juce_patch.write(output / "juce_events.cpp", unity)
+juce_patch.write_module(module, output, "juce_events.cpp", {timer_name: timer})
