@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build ccache pkg-config git
+    build-essential cmake ninja-build ccache pkg-config git patch
     juce-modules-source libjuce-doc
     libasound2-dev libjack-jackd2-dev libexpat1-dev libfreetype-dev libfontconfig1-dev
     libx11-dev libxcomposite-dev libxcursor-dev libxext-dev libxinerama-dev libxrandr-dev libxrender-dev
