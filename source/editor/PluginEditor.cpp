@@ -231,6 +231,23 @@ void BrellumEditor::applyScale()
 
 void BrellumEditor::timerCallback() { refresh(); }
 
+// The refresh only feeds the screen: an editor nobody can see (a host hides a closed
+// plug-in window rather than destroying it) costs nothing until it is shown again,
+// and then shows everything as it is now.
+void BrellumEditor::showingChanged()
+{
+    if (! isShowing())
+    {
+        stopTimer();
+    }
+    else if (! isTimerRunning())
+    {
+        refresh();
+        repaint();
+        startTimerHz (refreshHz);
+    }
+}
+
 void BrellumEditor::mouseDown (const juce::MouseEvent&)
 {
     // One press, one undo step: everything up to the next press is undone together.

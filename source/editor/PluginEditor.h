@@ -110,7 +110,19 @@ public:
     std::vector<std::unique_ptr<juce::AudioProcessorValueTreeState::ButtonAttachment>> buttonAttachments;
 
 private:
+    /** Tells the editor when it can no longer be seen (its window hidden by the host,
+        minimised or gone) and when it can again. */
+    struct ShowingWatcher : juce::ComponentMovementWatcher
+    {
+        explicit ShowingWatcher (BrellumEditor& e) : juce::ComponentMovementWatcher (&e), editor (e) {}
+        void componentMovedOrResized (bool, bool) override {}
+        void componentPeerChanged() override { editor.showingChanged(); }
+        void componentVisibilityChanged() override { editor.showingChanged(); }
+        BrellumEditor& editor;
+    };
+
     void timerCallback() override;
+    void showingChanged();
     void applyScale();
     void addControls();
     void refreshSphere (bool rotationOn);
@@ -126,6 +138,8 @@ private:
     std::atomic<float>& rotOnValue;
     std::atomic<float>& rotCenterValue;
     std::atomic<float>& rotRangeValue;
+
+    ShowingWatcher showingWatcher { *this };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BrellumEditor)
 };

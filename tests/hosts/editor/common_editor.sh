@@ -101,14 +101,20 @@ br_check_typed_entry_commits_on_clicks_elsewhere()
 
 # Opens the plug-in's own editor in a real LV2 host: a private home, display and dummy
 # JACK server, and jalv.gtk3 showing the plug-in's UI, with the bundle found in folder
-# $1. Sets uri, jalv_pid and editor (the editor's window); jalv's output is in
-# $BR_TMP/jalv.log.
+# $1, under the window manager $2 if one is named (it decorates and focuses windows as
+# a desktop does). Sets uri, jalv_pid and editor (the editor's window); jalv's output is
+# in $BR_TMP/jalv.log.
 br_open_jalv_editor()
 {
     br_temp_home
     export LV2_PATH="$1"
     uri="https://tarnwick.audio/plugins/quorvane"
     br_start_xvfb
+    if [ -n "${2:-}" ]; then
+        "$2" >"$BR_TMP/wm.log" 2>&1 &
+        BR_PIDS+=($!)
+        br_wait_for 10 bash -c "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q window" || br_fail "$2 did not start"
+    fi
     br_start_jackd
     # jalv quits when its stdin closes, so it reads from a pipe we keep open.
     mkfifo "$BR_TMP/jalv.in"
@@ -122,4 +128,21 @@ br_open_jalv_editor()
     sleep 2
     kill -0 "$jalv_pid" 2>/dev/null || br_fail "jalv quit: $(cat "$BR_TMP/jalv.log" "$BR_TMP/jackd.log")"
     editor=$(xdotool search --name '^Quorvane$' | head -1)
+}
+
+# Sets ex, ey to the top-left screen corner of the plug-in's panel in jalv's window
+# $editor once it is drawn there (a window manager's frame puts it elsewhere than
+# xdotool's geometry says; the server's absolute position is right). The screenshot it
+# was found in is left in $BR_TMP/editor.png.
+br_find_jalv_panel()
+{
+    local found=""
+    for _ in $(seq 1 20); do
+        ex=$(xwininfo -id "$editor" | sed -n 's/^ *Absolute upper-left X: *//p')
+        ey=$(xwininfo -id "$editor" | sed -n 's/^ *Absolute upper-left Y: *//p')
+        import -window root "$BR_TMP/editor.png"
+        found=$(br_panel_at "$BR_TMP/editor.png" "$ex" "$ey") && return 0
+        sleep 0.5
+    done
+    br_fail "the editor is not drawn: $found"
 }
