@@ -8,8 +8,12 @@ source "$(dirname "$0")/common_editor.sh"
 app="$1"
 br_temp_home
 br_start_xvfb
+# With audio running, the LFO moves the sphere and the meters on every refresh, so the
+# window keeps drawing; an idle window gives its drawing image back after three seconds.
+br_start_jackd
 
 br_launch_app "$app"
+br_wait_for 10 bash -c 'jack_lsp | grep -q "JUCEJack:out_2"' || br_fail "the app did not join the JACK server"
 br_find_editor
 sleep 1 # the meters have drawn a few frames
 
