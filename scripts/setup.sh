@@ -12,7 +12,7 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     clang libclang-rt-14-dev valgrind
     fonts-liberation2 fonts-dejavu-core
-    xvfb xdotool imagemagick x11-utils openbox
+    xvfb xdotool imagemagick x11-utils openbox wmctrl bc
     jackd2 jalv lv2-dev lilv-utils sordi
     calf-plugins mda-lv2 lv2-examples
     ardour
